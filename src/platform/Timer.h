@@ -1,0 +1,35 @@
+// A periodic timer on the plug-in thread's loop, bound to an object's method.
+// A failure that escapes the handler goes to the last-resort handler and the
+// timer goes on.
+#pragma once
+
+#include <functional>
+
+namespace qel {
+
+class TTimer {
+ public:
+  TTimer();
+  ~TTimer();
+  TTimer(const TTimer&) = delete;
+  TTimer& operator=(const TTimer&) = delete;
+
+  template <class T>
+  void SetHandler(T* object, void (T::*method)()) {
+    Handler_ = [object, method] { (object->*method)(); };
+  }
+  void SetInterval(unsigned milliseconds);  // default 50
+  unsigned Interval() const { return Interval_; }
+  void SetEnabled(bool enabled);
+  bool Enabled() const { return SourceId_ != 0; }
+
+ private:
+  static int OnTick(void* self);
+  void Restart();
+
+  std::function<void()> Handler_;
+  unsigned Interval_ = 50;
+  unsigned SourceId_ = 0;
+};
+
+}  // namespace qel
