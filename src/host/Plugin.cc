@@ -1,0 +1,117 @@
+#include "host/Plugin.h"
+
+#include <algorithm>
+
+#include "host/NPFuncs.h"
+#include "host/ScriptablePluginObject.h"
+
+namespace qel {
+
+TPlugin::TPlugin(const TPluginCreateArgs& args) : Instance_(args.Instance) {
+  for (int i = 0; i < args.Argc; ++i) {
+    const char* name = args.Argn ? args.Argn[i] : nullptr;
+    const char* value = args.Argv ? args.Argv[i] : nullptr;
+    ParamNames_.emplace_back(name ? name : "");
+    ParamValues_.emplace_back(value ? value : "");
+  }
+}
+
+TPlugin::~TPlugin() {
+  if (ScriptableNPObject_ != nullptr) {
+    // The page may keep the object; from now on it finds no plug-in behind it.
+    if (TScriptablePluginObject* object = ScriptObjectOf(ScriptableNPObject_)) {
+      object->ClearPluginAlive();
+    }
+    NPN_ReleaseObject(ScriptableNPObject_);
+    ScriptableNPObject_ = nullptr;
+  }
+  // Streams still alive end their browser streams with a user break; their
+  // notifications reach this base part only, the descendant being gone.
+  while (!Streams_.empty()) {
+    std::unique_ptr<TURLStream> stream = std::move(Streams_.back());
+    Streams_.pop_back();
+    stream.reset();
+  }
+}
+
+void TPlugin::StreamProgress(TURLStream&, int32_t, int32_t) {}
+void TPlugin::StreamDone(TURLStream&, NPReason) {}
+
+NPError TPlugin::SetWindow(NPWindow* window) {
+  TWindowHandle handle = window ? reinterpret_cast<TWindowHandle>(window->window) : 0;
+  if (handle != WindowHandle_) {
+    DetachWindow();
+    WindowHandle_ = handle;
+    AttachWindow();
+  }
+  WindowChanged();
+  return NPERR_NO_ERROR;
+}
+
+NPObject* TPlugin::GetScriptableNPObject() {
+  if (ScriptableNPObject_ == nullptr) {
+    ScriptableNPObject_ = NPN_CreateObject(Instance_, ScriptableClass());
+  } else {
+    NPN_RetainObject(ScriptableNPObject_);
+  }
+  return ScriptableNPObject_;
+}
+
+TStreamMode TPlugin::GetStreamMode(const char*, const char*) { return smFile; }
+
+NPError TPlugin::NewStream(const char* mime_type, NPStream* stream, NPBool,
+                           uint16_t* stream_type) {
+  TURLStream& owned = AdoptStream(std::make_unique<TURLStream>());
+  owned.OnProgress = [this](TURLStream& s, int32_t bytes, int32_t total) {
+    StreamProgress(s, bytes, total);
+  };
+  owned.OnDone = [this](TURLStream& s, NPReason reason) { StreamDone(s, reason); };
+  TStreamMode mode = GetStreamMode(mime_type, stream->url);
+  if (stream_type) *stream_type = mode == smFile ? NP_ASFILEONLY : NP_NORMAL;
+  owned.Attach(stream, Instance_, mode);
+  return NPERR_NO_ERROR;
+}
+
+NPError TPlugin::GetValue(NPPVariable variable, void* value) {
+  switch (variable) {
+    case NPPVpluginNameString:
+      *static_cast<const char**>(value) = GetPluginName();
+      return NPERR_NO_ERROR;
+    case NPPVpluginDescriptionString:
+      *static_cast<const char**>(value) = GetPluginDescription();
+      return NPERR_NO_ERROR;
+    case NPPVpluginWindowBool:
+      *static_cast<NPBool*>(value) = true;
+      return NPERR_NO_ERROR;
+    case NPPVpluginTransparentBool:
+      *static_cast<NPBool*>(value) = false;
+      return NPERR_NO_ERROR;
+    case NPPVpluginScriptableNPObject:
+      *static_cast<NPObject**>(value) = GetScriptableNPObject();
+      return NPERR_NO_ERROR;
+    case NPPVpluginWantsAllNetworkStreams:
+      *static_cast<NPBool*>(value) = true;
+      return NPERR_NO_ERROR;
+    case NPPVpluginCancelSrcStream:
+      *static_cast<NPBool*>(value) = false;
+      return NPERR_NO_ERROR;
+    default:
+      return NPERR_GENERIC_ERROR;
+  }
+}
+
+TURLStream& TPlugin::AdoptStream(std::unique_ptr<TURLStream> stream) {
+  Streams_.push_back(std::move(stream));
+  return *Streams_.back();
+}
+
+std::unique_ptr<TURLStream> TPlugin::ReleaseStream(TURLStream& stream) {
+  auto it = std::find_if(Streams_.begin(), Streams_.end(),
+                         [&](const auto& owned) { return owned.get() == &stream; });
+  if (it == Streams_.end()) return nullptr;
+  std::unique_ptr<TURLStream> released = std::move(*it);
+  Streams_.erase(it);
+  return released;
+}
+
+}  // namespace qel
