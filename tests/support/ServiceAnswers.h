@@ -1,0 +1,47 @@
+// What the fake browser answers to the services a test configures: forced
+// failures, boolean browser variables, script evaluation; and what the
+// plug-in last told it through NPN_SetValue.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/NPApi.h"
+
+namespace qel::test {
+
+class ServiceAnswers {
+ public:
+  using Evaluator = std::function<bool(std::string_view script, NPVariant* result)>;
+
+  // The NPError-answering entry named as in the call log ("GetURLNotify",
+  // "SetValue", ...) answers `error`; NPERR_NO_ERROR makes it succeed again.
+  void FailCall(std::string entry, NPError error);
+  NPError ResultFor(std::string_view entry) const;
+
+  // NPN_GetValue(variable) answers this NPBool instead of NPERR_GENERIC_ERROR.
+  void AnswerBool(NPNVariable variable, bool value);
+  std::optional<bool> BoolAnswer(NPNVariable variable) const;
+
+  void RememberSetValue(NPPVariable variable, void* value);
+  // The last NPN_SetValue value for the variable, as an integer.
+  std::optional<intptr_t> LastSetValue(NPPVariable variable) const;
+
+  // Without an evaluator NPN_Evaluate answers false.
+  void SetEvaluator(Evaluator evaluator);
+  bool Evaluate(std::string_view script, NPVariant* result) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, NPError, std::less<>> failures_;
+  std::map<NPNVariable, bool> bools_;
+  std::map<NPPVariable, intptr_t> setValues_;
+  Evaluator evaluator_;
+};
+
+}  // namespace qel::test
