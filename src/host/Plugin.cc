@@ -48,12 +48,13 @@ NPError TPlugin::SetWindow(NPWindow* window) {
   return NPERR_NO_ERROR;
 }
 
+// The first answer creates the object, whose first reference stays with the
+// instance; every answer then hands the browser a reference of its own.
 NPObject* TPlugin::GetScriptableNPObject() {
   if (ScriptableNPObject_ == nullptr) {
     ScriptableNPObject_ = NPN_CreateObject(Instance_, ScriptableClass());
-  } else {
-    NPN_RetainObject(ScriptableNPObject_);
   }
+  if (ScriptableNPObject_ != nullptr) NPN_RetainObject(ScriptableNPObject_);
   return ScriptableNPObject_;
 }
 

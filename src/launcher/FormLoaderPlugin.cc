@@ -17,11 +17,13 @@ TFormLoaderPlugin::TFormLoaderPlugin(const TPluginCreateArgs& args) : TPlugin(ar
 TFormLoaderPlugin::~TFormLoaderPlugin() = default;
 
 // Attributes go through the same tables as script writes, in page order; a
-// value that does not fit its property is ignored without a word.
+// value that does not fit its property is ignored without a word. Browsers
+// hand attributes over in UTF-8, like script strings, so they are brought to
+// 8-bit text the same way.
 void TFormLoaderPlugin::ApplyEmbedAttributes() {
   for (size_t i = 0; i < ParamNames().size(); ++i) {
-    const std::string& name = ParamNames()[i];
-    const std::string& value = ParamValues()[i];
+    const std::string name = Utf8ToAnsi(ParamNames()[i]);
+    const std::string value = Utf8ToAnsi(ParamValues()[i]);
     if (IsStringProperty(name)) {
       SetStringProperty(name, value);
     } else if (IsNumberProperty(name)) {

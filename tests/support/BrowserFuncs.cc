@@ -125,8 +125,12 @@ static int32_t FakeWrite(NPP instance, NPStream*, int32_t len, void*) {
   return -1;
 }
 
-static NPError FakeDestroyStream(NPP instance, NPStream*, NPReason reason) {
-  return Service("DestroyStream", instance, reason);
+static NPError FakeDestroyStream(NPP instance, NPStream* stream, NPReason reason) {
+  NPError result = Service("DestroyStream", instance, reason);
+  if (FakeBrowser* browser = FakeBrowser::Current()) {
+    browser->Answers().EndStream(instance, stream, reason);
+  }
+  return result;
 }
 
 // ---- Window, status, browser ------------------------------------------------

@@ -58,3 +58,21 @@ bool ServiceAnswers::Evaluate(std::string_view script, NPVariant* result) const 
 }
 
 }  // namespace qel::test
+
+namespace qel::test {
+
+void ServiceAnswers::SetStreamEnder(StreamEnder ender) {
+  std::lock_guard lock(mutex_);
+  streamEnder_ = std::move(ender);
+}
+
+void ServiceAnswers::EndStream(NPP instance, NPStream* stream, NPReason reason) const {
+  StreamEnder ender;
+  {
+    std::lock_guard lock(mutex_);
+    ender = streamEnder_;
+  }
+  if (ender) ender(instance, stream, reason);
+}
+
+}  // namespace qel::test

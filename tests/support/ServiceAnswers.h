@@ -18,6 +18,7 @@ namespace qel::test {
 class ServiceAnswers {
  public:
   using Evaluator = std::function<bool(std::string_view script, NPVariant* result)>;
+  using StreamEnder = std::function<void(NPP instance, NPStream* stream, NPReason reason)>;
 
   // The NPError-answering entry named as in the call log ("GetURLNotify",
   // "SetValue", ...) answers `error`; NPERR_NO_ERROR makes it succeed again.
@@ -36,12 +37,18 @@ class ServiceAnswers {
   void SetEvaluator(Evaluator evaluator);
   bool Evaluate(std::string_view script, NPVariant* result) const;
 
+  // Runs inside NPN_DestroyStream, before it returns: a browser may answer
+  // with NPP_DestroyStream right there.
+  void SetStreamEnder(StreamEnder ender);
+  void EndStream(NPP instance, NPStream* stream, NPReason reason) const;
+
  private:
   mutable std::mutex mutex_;
   std::map<std::string, NPError, std::less<>> failures_;
   std::map<NPNVariable, bool> bools_;
   std::map<NPPVariable, intptr_t> setValues_;
   Evaluator evaluator_;
+  StreamEnder streamEnder_;
 };
 
 }  // namespace qel::test
