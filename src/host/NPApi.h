@@ -48,18 +48,8 @@ typedef struct _NPRect {
 
 typedef enum { NPWindowTypeWindow = 1, NPWindowTypeDrawable } NPWindowType;
 
-typedef struct _NPWindow {
-  void* window;  // X11: the window id; Win32: the HWND
-  int32_t x;
-  int32_t y;
-  uint32_t width;
-  uint32_t height;
-  NPRect clipRect;
-#if !defined(_WIN32)
-  void* ws_info;  // X11: NPSetWindowCallbackStruct*
-#endif
-  NPWindowType type;
-} NPWindow;
+// NPWindow differs between platforms (X11 adds ws_info).
+#include "platform/NPWindow.h"
 
 typedef struct _NPPrint NPPrint;
 typedef void* NPRegion;
