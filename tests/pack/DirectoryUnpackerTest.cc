@@ -1,0 +1,242 @@
+// The unpacker on hand-built bodies: every kind of block, the format's edge
+// cases, and damaged structures that must fail without reading outside the
+// body or looping.
+#include "pack/DirectoryUnpacker.h"
+
+#include <gtest/gtest.h>
+
+#include "PackTestKit.h"
+
+namespace qel::test {
+namespace {
+
+using TTree = std::map<std::string, std::string>;
+
+class DirectoryUnpackerTest : public testing::Test {
+ protected:
+  // Opens and steps to the end; the last result.
+  TStepResult Unpack(const std::vector<uint8_t>& body) {
+    Body_ = body;
+    TDirectoryUnpacker unpacker(Temp_.Dest());
+    TStepResult result = unpacker.Open(Body_);
+    ++Steps_;
+    while (result == srContinue) {
+      result = unpacker.Step();
+      ++Steps_;
+    }
+    return result;
+  }
+  TTree Written() const {
+    return fs::exists(Temp_.Dest()) ? ReadTree(Temp_.Dest()) : TTree{{"", "<no folder>"}};
+  }
+
+  TTempFolder Temp_;
+  std::vector<uint8_t> Body_;
+  int Steps_ = 0;
+  const TTree kNothing{{"", "<no folder>"}};
+};
+
+TEST_F(DirectoryUnpackerTest, StoredBlockMakesFolderAndFiles) {
+  TBodyBuilder b;
+  const int32_t dir = b.Folder("dir");
+  b.File("a", "abc", dir);
+  b.File("b", "defgh", dir);
+  b.Stored(3, "abcdefgh");
+  EXPECT_EQ(Unpack(b.Body()), srDone);
+  EXPECT_EQ(Written(), (TTree{{"dir", "<folder>"}, {"dir/a", "abc"}, {"dir/b", "defgh"}}));
+}
+
+TEST_F(DirectoryUnpackerTest, StoredBlockWhoseSizesDoNotAddUpFailsAfterWritingThem) {
+  TBodyBuilder b;
+  const int32_t dir = b.Folder("dir");
+  b.File("a", "abc", dir);
+  b.File("b", "defgh", dir);
+  b.Stored(3, "abcdefgh", 9);
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Written(), (TTree{{"dir", "<folder>"}, {"dir/a", "abc"}, {"dir/b", "defgh"}}));
+}
+
+TEST_F(DirectoryUnpackerTest, EveryBlockKindInOneBody) {
+  TBodyBuilder b;
+  const std::string text = TextBytes(300000);
+  const std::string random = RandomBytes(5000, 1);
+  b.File("single", text);
+  b.Compressed(1, text);
+  const int32_t dir = b.Folder("group");
+  b.File("x", text.substr(0, 1000), dir);
+  b.File("empty", "", dir);
+  b.File("y", text.substr(7, 2000), dir);
+  b.Compressed(4, text.substr(0, 1000) + text.substr(7, 2000));
+  b.File("r", random);
+  b.Stored(1, random);
+  b.MaxBlockSize = 3000;
+  EXPECT_EQ(Unpack(b.Body()), srDone);
+  EXPECT_EQ(Steps_, 4);
+  EXPECT_EQ(Written(), (TTree{{"single", text},
+                              {"group", "<folder>"},
+                              {"group/x", text.substr(0, 1000)},
+                              {"group/empty", ""},
+                              {"group/y", text.substr(7, 2000)},
+                              {"r", random}}));
+}
+
+TEST_F(DirectoryUnpackerTest, SingleFileLargerThanTheBlockBufferStreamsIntoItsFile) {
+  TBodyBuilder b;
+  const std::string text = TextBytes(3 << 20);
+  b.File("big", text);
+  b.Compressed(1, text);
+  b.MaxBlockSize = 1024;
+  EXPECT_EQ(Unpack(b.Body()), srDone);
+  EXPECT_EQ(ReadText(Temp_.Dest() + "big"), text);
+}
+
+TEST_F(DirectoryUnpackerTest, StreamLongerThanTheBlockReadsOnlyTheBlocksBytes) {
+  TBodyBuilder b;
+  b.File("a", "0123");
+  b.File("b", "4567");
+  b.Compressed(2, "01234567 and more", 8);
+  EXPECT_EQ(Unpack(b.Body()), srDone);
+  EXPECT_EQ(ReadText(Temp_.Dest() + "b"), "4567");
+}
+
+TEST_F(DirectoryUnpackerTest, ExistingFolderIsKeptAndExistingFileOverwritten) {
+  fs::create_directories(Temp_.Dest() + "dir");
+  WriteText(Temp_.Dest() + "dir/f", "a much longer old content");
+  TBodyBuilder b;
+  b.File("f", "new", b.Folder("dir"));
+  b.Stored(2, "new");
+  EXPECT_EQ(Unpack(b.Body()), srDone);
+  EXPECT_EQ(ReadText(Temp_.Dest() + "dir/f"), "new");
+}
+
+TEST_F(DirectoryUnpackerTest, SingleFileBlockMustCoverAFileOfItsSize) {
+  TBodyBuilder folder;
+  folder.Folder("dir");
+  folder.Compressed(1, TextBytes(100));
+  EXPECT_EQ(Unpack(folder.Body()), srFailed);
+
+  TBodyBuilder wrong_size;
+  wrong_size.File("f", TextBytes(99));
+  wrong_size.Compressed(1, TextBytes(100));
+  EXPECT_EQ(Unpack(wrong_size.Body()), srFailed);
+  EXPECT_FALSE(fs::exists(Temp_.Dest() + "f"));
+}
+
+TEST_F(DirectoryUnpackerTest, BytesAfterTheLastBlockAreReadAsABlock) {
+  TBodyBuilder b;
+  b.File("f", "abc");
+  b.Stored(1, "abc");
+  const uint8_t trailing[] = {1, 2, 3, 4};
+  b.Raw(trailing);
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(ReadText(Temp_.Dest() + "f"), "abc");
+
+  TBodyBuilder empty_block;
+  empty_block.File("f", "abc");
+  empty_block.Stored(1, "abc");
+  empty_block.Stored(0, "");
+  EXPECT_EQ(Unpack(empty_block.Body()), srDone);
+}
+
+TEST_F(DirectoryUnpackerTest, TotalSizeMismatchWritesEverythingButFails) {
+  TBodyBuilder b;
+  b.File("f", "abc");
+  b.File("g", "de");
+  b.Stored(1, "abc");
+  b.Stored(1, "de");
+  b.TotalSize = 8 + 2 * 274 + 4;
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Written(), (TTree{{"f", "abc"}, {"g", "de"}}));
+}
+
+TEST_F(DirectoryUnpackerTest, BlockOfSeveralEntriesLargerThanMaxBlockSizeFails) {
+  TBodyBuilder b;
+  b.File("a", TextBytes(600));
+  b.File("b", TextBytes(600));
+  b.Compressed(2, TextBytes(600) + TextBytes(600));
+  b.MaxBlockSize = 1199;
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Written(), TTree{});
+}
+
+TEST_F(DirectoryUnpackerTest, EntryTableThatInflatesShortWritesNothing) {
+  TBodyBuilder b;
+  b.File("f", "abc");
+  b.Stored(1, "abc");
+  b.EntryCount = 2;
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Written(), kNothing);
+}
+
+TEST_F(DirectoryUnpackerTest, BlockCoveringMoreEntriesThanRemainFails) {
+  TBodyBuilder b;
+  b.File("f", "abc");
+  b.Stored(2, "abc");
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+}
+
+// Damaged numbers: each must fail, without reading outside the body.
+struct TDamage {
+  const char* Name;
+  void (*Apply)(TBodyBuilder& b);
+};
+
+class DamagedBodyTest : public DirectoryUnpackerTest,
+                        public testing::WithParamInterface<TDamage> {};
+
+TEST_P(DamagedBodyTest, FailsWithoutWritingOutsideOrLooping) {
+  TBodyBuilder b;
+  GetParam().Apply(b);
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_LE(Steps_, 3);
+}
+
+void Header(TBodyBuilder& b, TBlockHeader header, size_t data = 0) {
+  b.Raw({reinterpret_cast<const uint8_t*>(&header), sizeof header});
+  const std::string bytes(data, 'x');
+  b.Raw({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, DamagedBodyTest,
+    testing::Values(
+        TDamage{"NegativeEntryCount", [](TBodyBuilder& b) { b.EntryCount = -1; }},
+        TDamage{"NegativeMaxBlockSize", [](TBodyBuilder& b) { b.MaxBlockSize = -1; }},
+        TDamage{"NegativeFileSize",
+                [](TBodyBuilder& b) {
+                  b.Entry(b.File("f", "")).Size = -5;
+                  b.Stored(1, "");
+                }},
+        TDamage{"NegativePackedSize", [](TBodyBuilder& b) { Header(b, {-12, 0, 0}); }},
+        TDamage{"NegativeUnpackedSize", [](TBodyBuilder& b) { Header(b, {4, -1, 0}, 4); }},
+        TDamage{"NegativeEntryCountInBlock",
+                [](TBodyBuilder& b) {
+                  b.File("f", "");
+                  Header(b, {0, 0, -1});
+                }},
+        TDamage{"BlockHeaderPastBody",
+                [](TBodyBuilder& b) {
+                  const uint8_t part[] = {0, 0, 0, 0, 0, 0};
+                  b.Raw(part);
+                }},
+        TDamage{"BlockDataPastBody",
+                [](TBodyBuilder& b) {
+                  b.File("f", std::string(100, 'x'));
+                  Header(b, {100, 100, 1}, 99);
+                }},
+        TDamage{"StoredSizesPastBlockData",
+                [](TBodyBuilder& b) {
+                  b.Entry(b.File("f", "abc")).Size = 1000;
+                  Header(b, {3, 3, 1}, 3);
+                }},
+        TDamage{"HugeClaimedBlock",
+                [](TBodyBuilder& b) {
+                  b.File("a", "");
+                  b.File("b", "");
+                  b.MaxBlockSize = INT32_MAX;
+                  Header(b, {10, INT32_MAX - 1, 2}, 10);
+                }}),
+    [](const testing::TestParamInfo<TDamage>& info) { return info.param.Name; });
+
+}  // namespace
+}  // namespace qel::test

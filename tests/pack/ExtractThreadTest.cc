@@ -1,0 +1,161 @@
+// The extraction thread on signed packs: signature and header checks that
+// write nothing, the game match, and stop requests.
+#include "pack/ExtractThread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "PackTestKit.h"
+
+namespace qel::test {
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// The thread starts inside its constructor, so a hook may run before the
+// test holds the object: it waits for it.
+TExtractThread& Await(const std::atomic<TExtractThread*>& self) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (self == nullptr && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  return *self.load();
+}
+
+class ExtractThreadTest : public testing::Test {
+ protected:
+  ExtractThreadTest() {
+    TBodyBuilder b;
+    const int32_t dir = b.Folder("data");
+    b.File("one", "first", dir);
+    b.Stored(2, "first");
+    b.File("two", TextBytes(4000), dir);
+    b.Compressed(1, TextBytes(4000));
+    Body_ = b.Body();
+  }
+
+  // Runs to the end; Succeeded.
+  bool Extract(const std::vector<uint8_t>& pack, const std::string& guid = "{Game}",
+               TExtractOptions options = {}) {
+    TExtractThread thread(Temp_.Dest(), pack, guid, std::move(options));
+    EXPECT_TRUE(thread.WaitFor(kWaitMs));
+    return thread.Finished() && thread.Succeeded();
+  }
+  bool NothingWritten() const { return !fs::exists(Temp_.Dest()); }
+
+  TTestKey Key_;
+  TTempFolder Temp_;
+  std::vector<uint8_t> Body_;
+};
+
+TEST_F(ExtractThreadTest, ValidPackIsUnpackedAndGameMatchIgnoresLetterCase) {
+  EXPECT_TRUE(Extract(SignedPack(Body_, "{AbC-Game}"), "{aBc-gAME}"));
+  EXPECT_EQ(ReadText(Temp_.Dest() + "data/one"), "first");
+  EXPECT_EQ(ReadText(Temp_.Dest() + "data/two"), TextBytes(4000));
+}
+
+TEST_F(ExtractThreadTest, PackForAnotherGameWritesNothing) {
+  EXPECT_FALSE(Extract(SignedPack(Body_, "{Game}"), "{Game2}"));
+  EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(ExtractThreadTest, DamagedSignatureOrFrameWritesNothing) {
+  std::vector<uint8_t> pack = SignedPack(Body_);
+  pack[pack.size() - 1] ^= 1;
+  EXPECT_FALSE(Extract(pack));
+  pack = SignedPack(Body_);
+  pack[kPackFrameSize + kPackHeaderSize + 40] ^= 1;
+  EXPECT_FALSE(Extract(pack));
+  pack = SignedPack(Body_);
+  pack.push_back(0);
+  EXPECT_FALSE(Extract(pack));
+  EXPECT_FALSE(Extract(std::vector<uint8_t>(pack.begin(), pack.begin() + 7)));
+  EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(ExtractThreadTest, SignedPackWithAnInconsistentHeaderWritesNothing) {
+  const std::vector<void (*)(TPackHeader&)> damages = {
+      [](TPackHeader& h) { h.HeaderSize = 151; },
+      [](TPackHeader& h) { h.FormatVersion = 3; },
+      [](TPackHeader& h) { h.BodyLength -= 1; },
+      [](TPackHeader& h) { h.SignedLength += 1; },
+      [](TPackHeader& h) {
+        h.SignedLength = -1;
+        h.BodyLength = -153;
+      },
+  };
+  for (const auto& damage : damages) {
+    std::vector<uint8_t> pack = SignedPack(Body_);
+    damage(HeaderOf(pack));
+    Resign(pack);
+    EXPECT_FALSE(Extract(pack));
+  }
+  EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(ExtractThreadTest, StopDuringTheSignatureCheckWritesNothing) {
+  std::atomic<TExtractThread*> self = nullptr;
+  int steps = 0;
+  TExtractOptions options;
+  options.ChunkSize = 64;
+  options.AfterStep = [&] {
+    if (++steps == 1) Await(self).RequestStop();
+  };
+  const std::vector<uint8_t> pack = SignedPack(Body_);
+  TExtractThread thread(Temp_.Dest(), pack, "{Game}", options);
+  self = &thread;
+  ASSERT_TRUE(thread.WaitFor(kWaitMs));
+  EXPECT_FALSE(thread.Succeeded());
+  EXPECT_EQ(steps, 1);
+  EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(ExtractThreadTest, StopBetweenBlocksKeepsWhatWasWritten) {
+  const std::vector<uint8_t> pack = SignedPack(Body_);
+  std::atomic<TExtractThread*> self = nullptr;
+  int steps = 0;
+  TExtractOptions options;
+  options.AfterStep = [&] {
+    // One step of the check (8 MiB chunks), then the first block.
+    if (++steps == 2) Await(self).RequestStop();
+  };
+  TExtractThread thread(Temp_.Dest(), pack, "{Game}", options);
+  self = &thread;
+  ASSERT_TRUE(thread.WaitFor(kWaitMs));
+  EXPECT_FALSE(thread.Succeeded());
+  EXPECT_EQ(ReadText(Temp_.Dest() + "data/one"), "first");
+  EXPECT_FALSE(fs::exists(Temp_.Dest() + "data/two"));
+}
+
+TEST_F(ExtractThreadTest, DestroyingARunningThreadStopsItAndWaits) {
+  const std::vector<uint8_t> pack = SignedPack(Body_);
+  std::atomic<TExtractThread*> self = nullptr;
+  std::atomic<bool> inside_step = false;
+  std::atomic<bool> saw_stop = false;
+  TExtractOptions options;
+  // Holds the thread inside its first step until the destructor asks it to stop.
+  options.AfterStep = [&] {
+    inside_step = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (!Await(self).StopRequested() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::yield();
+    saw_stop = Await(self).StopRequested();
+  };
+  {
+    TExtractThread thread(Temp_.Dest(), pack, "{Game}", options);
+    self = &thread;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (!inside_step && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    ASSERT_TRUE(inside_step);
+  }
+  EXPECT_TRUE(saw_stop);
+  EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(ExtractThreadTest, FileThatCannotBeWrittenEndsTheRunFailed) {
+  fs::create_directories(Temp_.Dest() + "data/one");
+  EXPECT_FALSE(Extract(SignedPack(Body_)));
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -1,0 +1,93 @@
+// Helpers of the pack tests: temporary folders, a test key installed as the
+// library's public key, hand-built bodies and packs, and folder snapshots.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pack/PackFormat.h"
+#include "qelpack/PackSigner.h"
+
+namespace qel::test {
+
+namespace fs = std::filesystem;
+
+// A new empty folder, removed with everything in it at the end.
+class TTempFolder {
+ public:
+  TTempFolder();
+  ~TTempFolder();
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
+
+  const fs::path& Path() const { return Path_; }
+  // A destination folder below this one, as the unpacker takes it.
+  std::string Dest(const std::string& name = "dest") const;
+
+ private:
+  fs::path Path_;
+};
+
+// While it lives, the library's PUBLIC_KEY is the test key's.
+class TTestKey {
+ public:
+  TTestKey();
+  ~TTestKey();
+  TTestKey(const TTestKey&) = delete;
+  TTestKey& operator=(const TTestKey&) = delete;
+
+  // Generated once per process.
+  static const pack_tool::TPackSigner& Signer();
+};
+
+// Builds a body entry by entry and block by block. Blocks cover the next
+// entries in order; each kind's data is made from the contents given.
+class TBodyBuilder {
+ public:
+  int32_t Folder(const std::string& name, int32_t parent = -1);
+  int32_t File(const std::string& name, const std::string& content, int32_t parent = -1);
+  TPackEntry& Entry(int32_t index) { return Entries_[static_cast<size_t>(index)]; }
+
+  // A block with the given contents; `unpacked` overrides U.
+  void Stored(int32_t count, const std::string& content, std::optional<int32_t> unpacked = {});
+  void Compressed(int32_t count, const std::string& content, std::optional<int32_t> unpacked = {});
+  void Raw(std::span<const uint8_t> bytes);
+
+  std::vector<uint8_t> Body() const;
+
+  int32_t MaxBlockSize = 1 << 20;
+  // Computed from the blocks unless set.
+  std::optional<int32_t> TotalSize;
+  std::optional<int32_t> EntryCount;
+
+ private:
+  void Block(int32_t packed, int32_t unpacked, int32_t count, std::span<const uint8_t> data);
+
+  std::vector<TPackEntry> Entries_;
+  std::vector<uint8_t> Blocks_;
+  int64_t Unpacked_ = 0;
+};
+
+TPackEntry MakeEntry(const std::string& name, bool is_file, int32_t size, int32_t parent = -1);
+
+// Header, body, signature by the test key, frame.
+std::vector<uint8_t> SignedPack(std::span<const uint8_t> body, const std::string& guid = "{Game}");
+// Re-signs a pack whose signed region was changed after framing.
+void Resign(std::vector<uint8_t>& pack);
+TPackHeader& HeaderOf(std::vector<uint8_t>& pack);
+
+// Relative path -> content; folders map to "<folder>".
+std::map<std::string, std::string> ReadTree(const fs::path& root);
+std::string ReadText(const fs::path& path);
+void WriteText(const fs::path& path, const std::string& text);
+// Bytes that do not compress.
+std::string RandomBytes(size_t size, uint32_t seed);
+// Bytes that compress well.
+std::string TextBytes(size_t size);
+
+}  // namespace qel::test
