@@ -1,9 +1,11 @@
 #include "host/Plugin.h"
 
 #include <algorithm>
+#include <string>
 
 #include "host/NPFuncs.h"
 #include "host/ScriptablePluginObject.h"
+#include "platform/Error.h"
 
 namespace qel {
 
@@ -25,6 +27,10 @@ TPlugin::~TPlugin() {
     NPN_ReleaseObject(ScriptableNPObject_);
     ScriptableNPObject_ = nullptr;
   }
+  // Each wrapper gives its page object's reference back.
+  WindowObject_.reset();
+  ParentDocument_.reset();
+  ParentWindow_.reset();
   // Streams still alive end their browser streams with a user break; their
   // notifications reach this base part only, the descendant being gone.
   while (!Streams_.empty()) {
@@ -99,6 +105,60 @@ NPError TPlugin::GetValue(NPPVariable variable, void* value) {
     default:
       return NPERR_GENERIC_ERROR;
   }
+}
+
+TBrowserObject& TPlugin::WindowObject() {
+  if (WindowObject_) return *WindowObject_;
+  ::NPObject* window = nullptr;
+  const NPError error = NPN_GetValue(Instance_, NPNVWindowNPObject, &window);
+  // A browser that claims success without a window has not given one either.
+  if (error != NPERR_NO_ERROR || window == nullptr) {
+    throw EQelError("Error getting a browser window object: " + std::to_string(error));
+  }
+  // The wrapper takes its own reference; the one the browser handed over goes
+  // back, whether or not the wrapper could be made.
+  std::unique_ptr<TBrowserObject> wrapper;
+  try {
+    wrapper = std::make_unique<TBrowserObject>(Instance_, window);
+  } catch (...) {
+    NPN_ReleaseObject(window);
+    throw;
+  }
+  NPN_ReleaseObject(window);
+  WindowObject_ = std::move(wrapper);
+  return *WindowObject_;
+}
+
+TBrowserObject* TPlugin::ParentDocument() {
+  if (!ParentDocument_) {
+    // Null for a page that is not inside a frame: looked for again next time.
+    std::unique_ptr<TBrowserObject> frame = WindowObject().GetPropertyObject("frameElement");
+    if (frame) ParentDocument_ = frame->GetPropertyObject("ownerDocument");
+  }
+  return ParentDocument_.get();
+}
+
+TBrowserObject* TPlugin::ParentWindow() {
+  if (!ParentWindow_) {
+    if (TBrowserObject* document = ParentDocument())
+      ParentWindow_ = document->GetPropertyObject("defaultView");
+  }
+  return ParentWindow_.get();
+}
+
+std::unique_ptr<TBrowserObject> TPlugin::FrameDocument(std::string_view element_id) {
+  TBrowserObject* document = ParentDocument();
+  if (document == nullptr) return nullptr;
+  std::unique_ptr<INPPropRes> element =
+      document->Invoke("getElementById", {TVariant::AnsiText(std::string(element_id))});
+  if (!element || element->GetKind() != pkObject) return nullptr;
+  return element->GetObject()->GetPropertyObject("contentDocument");
+}
+
+std::unique_ptr<TBrowserObject> TPlugin::FrameWindow(std::string_view element_id) {
+  std::unique_ptr<TBrowserObject> document = FrameDocument(element_id);
+  if (!document) return nullptr;
+  return document->GetPropertyObject("defaultView");
 }
 
 TURLStream& TPlugin::AdoptStream(std::unique_ptr<TURLStream> stream) {

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "host/BrowserObject.h"
 #include "host/NPApi.h"
 #include "host/ScriptablePluginObject.h"
 #include "host/URLStream.h"
@@ -61,6 +63,18 @@ class TPlugin {
   const std::vector<std::string>& ParamNames() const { return ParamNames_; }
   const std::vector<std::string>& ParamValues() const { return ParamValues_; }
 
+  // The page around the plug-in. The window, parent document and parent
+  // window are looked up once found and kept until the instance ends; a
+  // frame is looked up anew on every call and belongs to the caller.
+  // WindowObject fails (EQelError) when the browser gives no window; the
+  // others answer null when the page is not inside a frame or the frame is
+  // not there.
+  TBrowserObject& WindowObject();
+  TBrowserObject* ParentDocument();
+  TBrowserObject* ParentWindow();
+  std::unique_ptr<TBrowserObject> FrameDocument(std::string_view element_id);
+  std::unique_ptr<TBrowserObject> FrameWindow(std::string_view element_id);
+
   // Streams belong to the instance until a user takes one over, and die with
   // it at the latest.
   TURLStream& AdoptStream(std::unique_ptr<TURLStream> stream);
@@ -76,6 +90,9 @@ class TPlugin {
   NPObject* ScriptableNPObject_ = nullptr;
   std::vector<std::string> ParamNames_;
   std::vector<std::string> ParamValues_;
+  std::unique_ptr<TBrowserObject> WindowObject_;
+  std::unique_ptr<TBrowserObject> ParentDocument_;
+  std::unique_ptr<TBrowserObject> ParentWindow_;
   std::vector<std::unique_ptr<TURLStream>> Streams_;
 };
 

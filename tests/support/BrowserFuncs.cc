@@ -179,6 +179,10 @@ static NPError FakeGetValue(NPP instance, NPNVariable variable, void* value) {
   switch (variable) {
     case NPNVWindowNPObject:
       if (page.WindowObjectError() != NPERR_NO_ERROR) return page.WindowObjectError();
+      if (page.AnswersNullWindow()) {
+        *static_cast<NPObject**>(value) = nullptr;
+        return NPERR_NO_ERROR;
+      }
       // The caller owns the reference it gets.
       *static_cast<NPObject**>(value) = browser->Objects().Retain(&page.Window());
       return NPERR_NO_ERROR;
@@ -337,7 +341,9 @@ static bool FakeEvaluate(NPP instance, NPObject* object, NPString* script, NPVar
                          "NPN_Evaluate on " + PointerText(object) + ", which is not a live object");
     return false;
   }
-  return browser->Answers().Evaluate(text, result);
+  if (browser->Answers().HasEvaluator()) return browser->Answers().Evaluate(text, result);
+  FakePageObject* page = FakePageObject::From(object);
+  return page != nullptr && result != nullptr && page->EvaluateScript(text, result);
 }
 
 static bool FakeGetProperty(NPP instance, NPObject* object, NPIdentifier name, NPVariant* result) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "FakePage.h"
+#include "Variants.h"
 
 namespace qel::test {
 
@@ -53,8 +54,10 @@ static bool HasProperty(NPObject* object, NPIdentifier name) {
 static bool GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) {
   FakePage* page = PageOf(object);
   if (page == nullptr) return false;
+  const std::string key = NameOf(*page, name);
+  ++Self(object)->reads[key];
   auto& properties = Self(object)->properties;
-  auto it = properties.find(NameOf(*page, name));
+  auto it = properties.find(key);
   if (it == properties.end()) return false;
   *result = it->second.Hand(page->Memory(), page->Objects());
   return true;
@@ -153,6 +156,56 @@ NPObject* FakePageObject::ObjectAt(std::string_view name) const {
 
 void FakePageObject::DefineMethod(std::string name, Method method) {
   methods.insert_or_assign(std::move(name), std::move(method));
+}
+
+void FakePageObject::DefineFunction(std::string name, const NPVariant& result) {
+  if (page == nullptr) return;
+  functionResults.insert_or_assign(name, PageValue::Copy(page->Objects(), result));
+  DefineMethod(name, [this, name](const NPVariant* args, uint32_t argCount, NPVariant* out) {
+    RecordCall(name, args, argCount);
+    auto it = functionResults.find(name);
+    if (it == functionResults.end() || page == nullptr) return false;
+    *out = it->second.Hand(page->Memory(), page->Objects());
+    return true;
+  });
+}
+
+void FakePageObject::DefineThrowingFunction(std::string name) {
+  functionResults.erase(name);
+  DefineMethod(name, [this, name](const NPVariant* args, uint32_t argCount, NPVariant*) {
+    RecordCall(name, args, argCount);
+    return false;
+  });
+}
+
+void FakePageObject::RecordCall(const std::string& name, const NPVariant* args,
+                                uint32_t argCount) {
+  std::vector<std::string> typed;
+  for (uint32_t i = 0; i < argCount; ++i) typed.push_back(TypedVariantText(args[i]));
+  calls[name].push_back(std::move(typed));
+}
+
+std::vector<std::vector<std::string>> FakePageObject::CallsOf(std::string_view name) const {
+  auto it = calls.find(name);
+  return it == calls.end() ? std::vector<std::vector<std::string>>{} : it->second;
+}
+
+void FakePageObject::AnswerScript(std::string script, const NPVariant& result) {
+  if (page == nullptr) return;
+  scriptResults.insert_or_assign(std::move(script), PageValue::Copy(page->Objects(), result));
+}
+
+bool FakePageObject::EvaluateScript(std::string_view script, NPVariant* result) {
+  evaluated.emplace_back(script);
+  auto it = scriptResults.find(script);
+  if (it == scriptResults.end() || page == nullptr) return false;
+  *result = it->second.Hand(page->Memory(), page->Objects());
+  return true;
+}
+
+int FakePageObject::ReadsOf(std::string_view name) const {
+  auto it = reads.find(name);
+  return it == reads.end() ? 0 : it->second;
 }
 
 }  // namespace qel::test

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "PageValue.h"
 #include "host/NPApi.h"
@@ -32,9 +33,34 @@ struct FakePageObject : NPObject {
   // `method` answers the script call: it fills `result` and answers success.
   void DefineMethod(std::string name, Method method);
 
+  // A script function that answers a copy of `result` (strings in a fresh
+  // block, objects with a new reference), as a script returning it would.
+  void DefineFunction(std::string name, const NPVariant& result);
+  // A script function that throws: the call answers false.
+  void DefineThrowingFunction(std::string name);
+  // The arguments of each call of a function defined by the two above (and
+  // of a document's getElementById), one TypedVariantText per argument.
+  std::vector<std::vector<std::string>> CallsOf(std::string_view name) const;
+  void RecordCall(const std::string& name, const NPVariant* args, uint32_t argCount);
+
+  // Script text evaluated with this object as the window answers a copy of
+  // `result`; any other text throws (NPN_Evaluate answers false).
+  void AnswerScript(std::string script, const NPVariant& result);
+  bool EvaluateScript(std::string_view script, NPVariant* result);
+
+  // How often the plug-in read the property (present or not).
+  int ReadsOf(std::string_view name) const;
+
   FakePage* page = nullptr;  // null once the page is gone
   std::map<std::string, PageValue, std::less<>> properties;
   std::map<std::string, Method, std::less<>> methods;
+  std::map<std::string, PageValue, std::less<>> functionResults;
+  std::map<std::string, std::vector<std::vector<std::string>>, std::less<>> calls;
+  std::map<std::string, PageValue, std::less<>> scriptResults;
+  std::vector<std::string> evaluated;  // every script text, in order
+  std::map<std::string, int, std::less<>> reads;
+  // A document's elements by id, for getElementById.
+  std::map<std::string, PageValue, std::less<>> elementsById;
 };
 
 }  // namespace qel::test

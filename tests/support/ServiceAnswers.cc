@@ -47,6 +47,11 @@ void ServiceAnswers::SetEvaluator(Evaluator evaluator) {
   evaluator_ = std::move(evaluator);
 }
 
+bool ServiceAnswers::HasEvaluator() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<bool>(evaluator_);
+}
+
 bool ServiceAnswers::Evaluate(std::string_view script, NPVariant* result) const {
   Evaluator evaluator;
   {

@@ -33,8 +33,10 @@ class ServiceAnswers {
   // The last NPN_SetValue value for the variable, as an integer.
   std::optional<intptr_t> LastSetValue(NPPVariable variable) const;
 
-  // Without an evaluator NPN_Evaluate answers false.
+  // An evaluator answers every NPN_Evaluate; without one, the page object
+  // evaluated in answers (FakePageObject::AnswerScript), others answer false.
   void SetEvaluator(Evaluator evaluator);
+  bool HasEvaluator() const;
   bool Evaluate(std::string_view script, NPVariant* result) const;
 
   // Runs inside NPN_DestroyStream, before it returns: a browser may answer

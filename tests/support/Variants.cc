@@ -97,4 +97,24 @@ std::string VariantText(const NPVariant& variant) {
   return "<bad variant type " + std::to_string(static_cast<int>(variant.type)) + ">";
 }
 
+std::string TypedVariantText(const NPVariant& variant) {
+  switch (variant.type) {
+    case NPVariantType_Void:
+      return "Void";
+    case NPVariantType_Null:
+      return "Null";
+    case NPVariantType_Bool:
+      return "Bool " + VariantText(variant);
+    case NPVariantType_Int32:
+      return "Int32 " + VariantText(variant);
+    case NPVariantType_Double:
+      return "Double " + VariantText(variant);
+    case NPVariantType_String:
+      return "String " + VariantText(variant);
+    case NPVariantType_Object:
+      return "Object";
+  }
+  return VariantText(variant);
+}
+
 }  // namespace qel::test

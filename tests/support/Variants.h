@@ -32,5 +32,9 @@ std::string_view VariantString(const NPVariant& variant);
 // One readable line for assertions: "<void>", "<null>", "true", "42", "1.5",
 // the string's text itself, "<object>".
 std::string VariantText(const NPVariant& variant);
+// The same with the variant's type first, for checks that care how a value
+// was passed: "Void", "Null", "Bool true", "Int32 1", "Double 2.5",
+// "String text", "Object".
+std::string TypedVariantText(const NPVariant& variant);
 
 }  // namespace qel::test

@@ -1,0 +1,59 @@
+// Copy-data messages: a block of bytes with a 32-bit tag, sent from one
+// window to a window of another process (or the same one), naming the
+// sender's window. A window that wants them keeps a listener, which hands
+// each block to its handler on the plug-in thread's loop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "platform/WindowHandle.h"
+
+namespace qel {
+
+// The largest block carried; larger ones are neither sent nor accepted.
+constexpr size_t kLargestCopyData = size_t{64} << 20;
+
+// Hands the block to the listener of `target`, waiting at most `timeout_ms`
+// while the listener's queue is full. False when nobody listens for the
+// window, the time ran out or the block is too large.
+bool SendCopyData(TWindowHandle target, TWindowHandle sender, uint32_t tag,
+                  std::span<const uint8_t> block, int timeout_ms);
+
+// The block is valid during the call only.
+using TCopyDataHandler =
+    std::function<void(TWindowHandle sender, uint32_t tag, std::span<const uint8_t> block)>;
+
+// Receives the blocks addressed to one window, in the order they were sent,
+// from processes of the same user only. Blocks that do not arrive whole and
+// well-formed are dropped. A failure that escapes the handler goes to the
+// last-resort handler and reception goes on; the handler may destroy the
+// listener.
+class TCopyDataListener {
+ public:
+  // Fails (EQelError) for window 0 or when the window already has a listener.
+  TCopyDataListener(TWindowHandle window, TCopyDataHandler handler);
+  ~TCopyDataListener();
+  TCopyDataListener(const TCopyDataListener&) = delete;
+  TCopyDataListener& operator=(const TCopyDataListener&) = delete;
+
+  TWindowHandle Window() const { return Window_; }
+
+ private:
+  struct TReceived;
+  // One turn of the loop's watch on the socket: a GLib source result.
+  static int OnReadable(void* self);
+  // Takes one datagram off the socket; false when none is waiting.
+  bool ReceiveOne(TReceived& received);
+
+  TWindowHandle Window_;
+  TCopyDataHandler Handler_;
+  int Socket_ = -1;
+  unsigned SourceId_ = 0;
+  std::vector<uint8_t> Datagram_;  // receive buffer for blocks sent inline
+};
+
+}  // namespace qel
