@@ -1,0 +1,90 @@
+// One HTTP request run in the background on the plug-in thread's loop. Its
+// events come from the loop, never from inside a call of the caller, in the
+// order: response start, data available (any number of pieces), then either
+// response finished or error. Nothing follows Abort. A handler may call
+// Abort or destroy the request.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Error.h"
+
+namespace qel {
+
+// Error numbers: those of the Windows HTTP service for the same conditions,
+// so that both builds report a failure alike.
+inline constexpr int32_t kHttpErrorNotEnoughMemory = 8;
+inline constexpr int32_t kHttpErrorNotSupported = 50;
+inline constexpr int32_t kHttpErrorInvalidParameter = 87;
+inline constexpr int32_t kHttpErrorTimeout = 12002;
+inline constexpr int32_t kHttpErrorInternal = 12004;
+inline constexpr int32_t kHttpErrorInvalidUrl = 12005;
+inline constexpr int32_t kHttpErrorUnrecognizedScheme = 12006;
+inline constexpr int32_t kHttpErrorNameNotResolved = 12007;
+inline constexpr int32_t kHttpErrorOperationCancelled = 12017;
+inline constexpr int32_t kHttpErrorIncorrectHandleState = 12019;
+inline constexpr int32_t kHttpErrorCannotConnect = 12029;
+inline constexpr int32_t kHttpErrorConnectionError = 12030;
+inline constexpr int32_t kHttpErrorCannotCallBeforeOpen = 12100;
+inline constexpr int32_t kHttpErrorCannotCallBeforeSend = 12101;
+inline constexpr int32_t kHttpErrorCannotCallAfterSend = 12102;
+inline constexpr int32_t kHttpErrorHeaderNotFound = 12150;
+inline constexpr int32_t kHttpErrorInvalidServerResponse = 12152;
+inline constexpr int32_t kHttpErrorRedirectFailed = 12156;
+inline constexpr int32_t kHttpErrorSecureFailure = 12175;
+
+// A failed call, with the error number beside the message text.
+class EHttpTransferError : public EQelError {
+ public:
+  EHttpTransferError(int32_t number, const std::string& message)
+      : EQelError(message), ErrorNumber_(number) {}
+  int32_t ErrorNumber() const { return ErrorNumber_; }
+
+ private:
+  int32_t ErrorNumber_;
+};
+
+class IHttpTransferEvents {
+ public:
+  virtual void ResponseStart(int32_t status, const std::u16string& content_type) = 0;
+  // `data` is valid only during the call.
+  virtual void ResponseDataAvailable(const uint8_t* data, int32_t size) = 0;
+  virtual void ResponseFinished() = 0;
+  virtual void Error(int32_t number, const std::u16string& description) = 0;
+
+ protected:
+  ~IHttpTransferEvents() = default;
+};
+
+class THttpTransfer {
+ public:
+  // Binds the request to the plug-in thread's loop; create and use it on
+  // that thread. Raises EHttpTransferError when the facility cannot be set up.
+  THttpTransfer();
+  ~THttpTransfer();
+  THttpTransfer(const THttpTransfer&) = delete;
+  THttpTransfer& operator=(const THttpTransfer&) = delete;
+
+  // Events go to `sink` (nullptr: dropped); the sink outlives the connection.
+  void Connect(IHttpTransferEvents* sink);
+
+  // Every call below raises EHttpTransferError on failure, leaving the
+  // request as it was.
+  // Only asynchronous requests exist here; `asynchronous` false is refused.
+  // Opening again ends a running request first, without events.
+  void Open(std::u16string_view method, std::u16string_view url, bool asynchronous);
+  void SetRequestHeader(std::u16string_view name, std::u16string_view value);
+  // A header of the response, once its start has been reported.
+  std::u16string GetResponseHeader(std::u16string_view name) const;
+  void Send();
+  void Abort();
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> State_;
+};
+
+}  // namespace qel

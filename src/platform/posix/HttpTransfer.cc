@@ -1,0 +1,389 @@
+#include "platform/HttpTransfer.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "platform/AnsiText.h"
+#include "platform/posix/CurlErrors.h"
+#include "platform/posix/CurlLoopSource.h"
+
+namespace qel {
+namespace {
+
+// Larger reads mean fewer system calls for big downloads.
+constexpr long kReceiveBufferBytes = 256 * 1024;
+// The most body bytes taken in one turn of the loop. curl would otherwise
+// read for as long as the socket has data (megabytes on loopback) and keep
+// the plug-in thread from everything else meanwhile; past this it is paused
+// and continues in the next turn.
+constexpr size_t kTurnBudgetBytes = 512 * 1024;
+
+enum TPhase : uint8_t {
+  phClosed,  // not opened
+  phOpened,  // opened, headers may be added
+  phSent,    // running
+  phEnded,   // finished, failed or aborted
+};
+
+struct TEnd {
+  bool Failed = false;
+  int32_t Number = 0;
+  std::u16string Description;
+};
+
+struct TEasyCleanup {
+  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+using TEasyHandle = std::unique_ptr<CURL, TEasyCleanup>;
+
+struct TUrlCleanup {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+[[noreturn]] void Fail(int32_t number, const std::string& message) {
+  throw EHttpTransferError(number, message);
+}
+
+// HTTP header text is taken as Latin-1, as the wire format has it.
+std::u16string Latin1ToUtf16(std::string_view text) {
+  std::u16string wide;
+  wide.reserve(text.size());
+  for (char c : text) wide.push_back(static_cast<unsigned char>(c));
+  return wide;
+}
+
+std::optional<std::string> Utf16ToLatin1(std::u16string_view wide) {
+  std::string text;
+  text.reserve(wide.size());
+  for (char16_t c : wide) {
+    if (c > 0xFF) return std::nullopt;
+    text.push_back(static_cast<char>(c));
+  }
+  return text;
+}
+
+bool IsTokenCharacter(char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+// A method or header name: a non-empty HTTP token.
+std::string TokenOf(std::u16string_view wide, std::string_view what) {
+  const std::optional<std::string> text = Utf16ToLatin1(wide);
+  bool valid = text.has_value() && !text->empty();
+  if (valid) {
+    for (char c : *text) valid = valid && IsTokenCharacter(c);
+  }
+  if (!valid) Fail(kHttpErrorInvalidParameter, std::string("not a valid HTTP ") + std::string(what));
+  return *text;
+}
+
+std::u16string WideText(const std::string& text) { return Latin1ToUtf16(text); }
+
+// Only http and https URLs that curl can take apart are accepted.
+void CheckUrl(const std::string& url) {
+  std::unique_ptr<CURLU, TUrlCleanup> parts(curl_url());
+  if (!parts) Fail(kHttpErrorNotEnoughMemory, "no memory for a URL");
+  if (curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+    Fail(kHttpErrorInvalidUrl, "not a valid URL: " + url);
+  }
+  char* scheme = nullptr;
+  if (curl_url_get(parts.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) {
+    Fail(kHttpErrorInvalidUrl, "not a valid URL: " + url);
+  }
+  const std::string name = scheme;
+  curl_free(scheme);
+  if (name != "http" && name != "https") Fail(kHttpErrorUnrecognizedScheme, "not an HTTP URL: " + url);
+}
+
+}  // namespace
+
+struct THttpTransfer::TState {
+  TState() : Loop(std::make_unique<TCurlLoopSource>([this] { AfterActions(); })) {}
+  ~TState();
+  TState(const TState&) = delete;
+  TState& operator=(const TState&) = delete;
+
+  static size_t OnHeader(char* bytes, size_t size, size_t count, void* self);
+  static size_t OnBody(char* bytes, size_t size, size_t count, void* self);
+
+  TEasyHandle NewEasy(const std::string& method, const std::string& url);
+  void Stop();
+  void ClearPending();
+  void AfterActions();
+  // Answers false when a handler destroyed the request.
+  bool Deliver();
+
+  IHttpTransferEvents* Sink = nullptr;
+  std::unique_ptr<TCurlLoopSource> Loop;
+  TEasyHandle Easy;
+  curl_slist* Headers = nullptr;
+  TPhase Phase = phClosed;
+  bool InMulti = false;
+  bool InHeaderBlock = false;
+  // Body bytes taken in this turn of the loop, and whether curl was paused
+  // for having taken enough.
+  size_t TurnBytes = 0;
+  bool Paused = false;
+  // The final response's headers are complete.
+  bool ResponseKnown = false;
+
+  // Events waiting for the end of the loop's turn.
+  bool StartPending = false;
+  int32_t Status = 0;
+  std::u16string ContentType;
+  std::vector<uint8_t> Data;
+  std::optional<TEnd> End;
+
+  // Changes when a request is aborted or replaced, so that delivery stops.
+  unsigned Generation = 0;
+  // Set while events are delivered; tells the delivery that a handler
+  // destroyed the request.
+  bool* Destroyed = nullptr;
+  char ErrorBuffer[CURL_ERROR_SIZE] = {};
+};
+
+THttpTransfer::TState::~TState() {
+  if (Destroyed != nullptr) *Destroyed = true;
+  Stop();
+  Easy.reset();
+  curl_slist_free_all(Headers);
+  Loop.reset();
+}
+
+size_t THttpTransfer::TState::OnHeader(char* bytes, size_t size, size_t count, void* self) {
+  auto* state = static_cast<TState*>(self);
+  const std::string_view line(bytes, size * count);
+  if (line.starts_with("HTTP/")) {
+    state->InHeaderBlock = true;
+  } else if ((line == "\r\n" || line == "\n") && state->InHeaderBlock) {
+    state->InHeaderBlock = false;
+    long code = 0;
+    curl_easy_getinfo(state->Easy.get(), CURLINFO_RESPONSE_CODE, &code);
+    // An interim (1xx) answer is followed by the real one.
+    if (code >= 200 && !state->ResponseKnown) {
+      char* type = nullptr;
+      curl_easy_getinfo(state->Easy.get(), CURLINFO_CONTENT_TYPE, &type);
+      state->ResponseKnown = true;
+      state->StartPending = true;
+      state->Status = static_cast<int32_t>(code);
+      state->ContentType = WideText(type != nullptr ? type : "");
+    }
+  }
+  return size * count;
+}
+
+size_t THttpTransfer::TState::OnBody(char* bytes, size_t size, size_t count, void* self) {
+  auto* state = static_cast<TState*>(self);
+  const size_t length = size * count;
+  if (state->TurnBytes >= kTurnBudgetBytes) {
+    // curl keeps these bytes and hands them over again when resumed.
+    state->Paused = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  state->TurnBytes += length;
+  try {
+    // As bytes of the element type, so that the copy is one memmove.
+    const auto* first = reinterpret_cast<const uint8_t*>(bytes);
+    state->Data.insert(state->Data.end(), first, first + length);
+  } catch (const std::bad_alloc&) {
+    return CURL_WRITEFUNC_ERROR;
+  }
+  return length;
+}
+
+TEasyHandle THttpTransfer::TState::NewEasy(const std::string& method, const std::string& url) {
+  TEasyHandle easy(curl_easy_init());
+  if (!easy) Fail(kHttpErrorNotEnoughMemory, "no memory for an HTTP request");
+  CURL* const e = easy.get();
+  bool ok = curl_easy_setopt(e, CURLOPT_URL, url.c_str()) == CURLE_OK;
+  if (method == "GET") {
+    ok = ok && curl_easy_setopt(e, CURLOPT_HTTPGET, 1L) == CURLE_OK;
+  } else if (method == "HEAD") {
+    ok = ok && curl_easy_setopt(e, CURLOPT_NOBODY, 1L) == CURLE_OK;
+  } else {
+    ok = ok && curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, method.c_str()) == CURLE_OK;
+  }
+  if (!ok) Fail(kHttpErrorNotEnoughMemory, "no memory for an HTTP request");
+  // Signals are the host's; the answers of a proxy's tunnel are not the response's.
+  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &TState::OnHeader);
+  curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &TState::OnBody);
+  curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, ErrorBuffer);
+  return easy;
+}
+
+void THttpTransfer::TState::Stop() {
+  if (InMulti) {
+    curl_multi_remove_handle(Loop->Multi(), Easy.get());
+    InMulti = false;
+  }
+  if (Phase == phSent) Phase = phEnded;
+  TurnBytes = 0;
+  Paused = false;
+  ClearPending();
+  ++Generation;
+}
+
+void THttpTransfer::TState::ClearPending() {
+  StartPending = false;
+  Data.clear();
+  End.reset();
+}
+
+void THttpTransfer::TState::AfterActions() {
+  const CURLMcode failure = Loop->TakeFailure();
+  if (failure != CURLM_OK && InMulti) {
+    curl_multi_remove_handle(Loop->Multi(), Easy.get());
+    InMulti = false;
+    Phase = phEnded;
+    End = TEnd{true, HttpErrorNumberOf(failure), WideText(DescribeCurlFailure(failure))};
+  }
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(Loop->Multi(), &left)) {
+    if (message->msg != CURLMSG_DONE || message->easy_handle != Easy.get() || !InMulti) continue;
+    const CURLcode result = message->data.result;
+    curl_multi_remove_handle(Loop->Multi(), Easy.get());
+    InMulti = false;
+    Phase = phEnded;
+    if (result != CURLE_OK) {
+      End = TEnd{true, HttpErrorNumberOf(result), WideText(DescribeCurlFailure(result, ErrorBuffer))};
+    } else if (!ResponseKnown) {
+      End = TEnd{true, kHttpErrorInvalidServerResponse, u"the server sent no response"};
+    } else {
+      End = TEnd{};
+    }
+  }
+  if (!Deliver()) return;
+  TurnBytes = 0;
+  if (Paused && InMulti) {
+    Paused = false;
+    // Resuming asks curl for a turn of its own, which reads on.
+    curl_easy_pause(Easy.get(), CURLPAUSE_CONT);
+  }
+}
+
+bool THttpTransfer::TState::Deliver() {
+  if (Sink == nullptr) {
+    ClearPending();
+    return true;
+  }
+  bool destroyed = false;
+  Destroyed = &destroyed;
+  const unsigned generation = Generation;
+  // After each handler: did it destroy, abort, reopen or disconnect the
+  // request? Then nothing more is delivered.
+  const auto stop = [&] {
+    if (destroyed) return true;
+    if (generation == Generation && Sink != nullptr) return false;
+    Destroyed = nullptr;
+    return true;
+  };
+
+  if (StartPending) {
+    StartPending = false;
+    const std::u16string content_type = ContentType;
+    Sink->ResponseStart(Status, content_type);
+    if (stop()) return !destroyed;
+  }
+  if (!Data.empty()) {
+    std::vector<uint8_t> piece;
+    piece.swap(Data);
+    Sink->ResponseDataAvailable(piece.data(), static_cast<int32_t>(piece.size()));
+    if (stop()) return !destroyed;
+    if (Data.empty()) {
+      // Keeps the capacity for the next turn.
+      piece.clear();
+      Data.swap(piece);
+    }
+  }
+  if (End) {
+    const TEnd end = std::move(*End);
+    End.reset();
+    if (end.Failed) {
+      Sink->Error(end.Number, end.Description);
+    } else {
+      Sink->ResponseFinished();
+    }
+    if (stop()) return !destroyed;
+  }
+  Destroyed = nullptr;
+  return true;
+}
+
+THttpTransfer::THttpTransfer() : State_(std::make_unique<TState>()) {}
+
+THttpTransfer::~THttpTransfer() = default;
+
+void THttpTransfer::Connect(IHttpTransferEvents* sink) { State_->Sink = sink; }
+
+void THttpTransfer::Open(std::u16string_view method, std::u16string_view url, bool asynchronous) {
+  if (!asynchronous) Fail(kHttpErrorNotSupported, "HTTP requests here run only asynchronously");
+  const std::string verb = TokenOf(method, "method");
+  const std::string address = Utf16ToUtf8(url);
+  CheckUrl(address);
+  TEasyHandle easy = State_->NewEasy(verb, address);
+
+  State_->Stop();
+  State_->Easy = std::move(easy);
+  curl_slist_free_all(State_->Headers);
+  State_->Headers = nullptr;
+  State_->ResponseKnown = false;
+  State_->InHeaderBlock = false;
+  State_->Phase = phOpened;
+}
+
+void THttpTransfer::SetRequestHeader(std::u16string_view name, std::u16string_view value) {
+  if (State_->Phase == phClosed) Fail(kHttpErrorCannotCallBeforeOpen, "the request is not open");
+  if (State_->Phase != phOpened) Fail(kHttpErrorCannotCallAfterSend, "the request was already sent");
+  const std::string header = TokenOf(name, "header name");
+  const std::optional<std::string> text = Utf16ToLatin1(value);
+  if (!text || text->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    Fail(kHttpErrorInvalidParameter, "not a valid value for the header " + header);
+  }
+  // curl drops a header given as "Name:"; "Name;" sends it empty.
+  const std::string line = text->empty() ? header + ";" : header + ": " + *text;
+  curl_slist* const headers = curl_slist_append(State_->Headers, line.c_str());
+  if (headers == nullptr) Fail(kHttpErrorNotEnoughMemory, "no memory for a request header");
+  State_->Headers = headers;
+}
+
+std::u16string THttpTransfer::GetResponseHeader(std::u16string_view name) const {
+  if (State_->Phase == phClosed || State_->Phase == phOpened) {
+    Fail(kHttpErrorCannotCallBeforeSend, "the request was not sent");
+  }
+  if (!State_->ResponseKnown) Fail(kHttpErrorIncorrectHandleState, "no response has arrived yet");
+  const std::optional<std::string> header = Utf16ToLatin1(name);
+  curl_header* found = nullptr;
+  if (!header || header->empty() ||
+      curl_easy_header(State_->Easy.get(), header->c_str(), 0, CURLH_HEADER, -1, &found) != CURLHE_OK) {
+    Fail(kHttpErrorHeaderNotFound, "the response has no header " + Utf16ToUtf8(name));
+  }
+  return WideText(found->value);
+}
+
+void THttpTransfer::Send() {
+  if (State_->Phase == phClosed) Fail(kHttpErrorCannotCallBeforeOpen, "the request is not open");
+  if (State_->Phase != phOpened) Fail(kHttpErrorCannotCallAfterSend, "the request was already sent");
+  CURL* const easy = State_->Easy.get();
+  if (curl_easy_setopt(easy, CURLOPT_HTTPHEADER, State_->Headers) != CURLE_OK) {
+    Fail(kHttpErrorInternal, "the request headers were refused");
+  }
+  State_->ErrorBuffer[0] = '\0';
+  const CURLMcode result = curl_multi_add_handle(State_->Loop->Multi(), easy);
+  if (result != CURLM_OK) Fail(HttpErrorNumberOf(result), DescribeCurlFailure(result));
+  State_->InMulti = true;
+  State_->Phase = phSent;
+}
+
+void THttpTransfer::Abort() { State_->Stop(); }
+
+}  // namespace qel

@@ -1,0 +1,44 @@
+#include "FakeExtraction.h"
+
+#include <memory>
+
+namespace qel::test {
+namespace {
+
+class TFakeExtraction final : public TPackExtraction {
+ public:
+  TFakeExtraction(TExtractionRun* run, bool succeed) : Run_(run), Succeed_(succeed) {}
+  ~TFakeExtraction() override { Run_->Destroyed = true; }
+
+  bool Finished() const override { return Run_->Finished; }
+  bool Succeeded() const override { return Run_->Succeeded; }
+  void WaitUntilFinished() override {
+    Run_->Waited = true;
+    if (!Run_->Finished) Run_->Finish(Succeed_);
+  }
+
+ private:
+  TExtractionRun* Run_;
+  bool Succeed_;
+};
+
+}  // namespace
+
+void TExtractionRun::Finish(bool succeeded) {
+  Pack.assign(reinterpret_cast<const char*>(Source.data()), Source.size());
+  Succeeded = succeeded;
+  Finished = true;
+}
+
+TPackExtractionStarter TScriptedExtractions::Starter() {
+  return [this](const std::string& dir, std::span<const uint8_t> pack, const std::string& guid) {
+    TExtractionRun& run = Runs.emplace_back();
+    run.DestDir = dir;
+    run.GameGuid = guid;
+    run.Source = pack;
+    if (FinishAtOnce) run.Finish(Succeed);
+    return std::make_unique<TFakeExtraction>(&run, Succeed);
+  };
+}
+
+}  // namespace qel::test

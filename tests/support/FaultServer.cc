@@ -1,0 +1,223 @@
+#include "FaultServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+
+namespace qel::test {
+namespace {
+
+constexpr int kRequestPatienceMs = 10000;
+constexpr size_t kLongestRequest = 64 * 1024;
+
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// N of a "Range: bytes=N-" line, when the request has one.
+std::optional<size_t> RangeStart(const TRecordedRequest& request) {
+  for (const std::string& line : request.HeaderLines) {
+    const std::string lower = LowerCase(line);
+    if (!lower.starts_with("range:")) continue;
+    std::string value = lower.substr(6);
+    value.erase(0, value.find_first_not_of(' '));
+    if (!value.starts_with("bytes=") || !value.ends_with("-")) return std::nullopt;
+    const std::string digits = value.substr(6, value.size() - 7);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    return static_cast<size_t>(std::stoull(digits));
+  }
+  return std::nullopt;
+}
+
+TRecordedRequest ParseRequest(const std::string& head) {
+  TRecordedRequest request;
+  std::istringstream lines(head);
+  std::string line;
+  std::getline(lines, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::istringstream first(line);
+  first >> request.Method >> request.Target;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) request.HeaderLines.push_back(line);
+  }
+  return request;
+}
+
+std::string AnswerHead(int status, const std::optional<std::string>& length) {
+  std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 206 ? " Partial Content" : " OK") +
+                     "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
+  if (length) head += "Content-Length: " + *length + "\r\n";
+  return head;
+}
+
+}  // namespace
+
+TFaultServer::TFaultServer() {
+  Listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (Listener_ < 0 || bind(Listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(Listener_, 16) != 0 ||
+      getsockname(Listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      pipe2(WakePipe_, O_CLOEXEC) != 0) {
+    if (Listener_ >= 0) close(Listener_);
+    throw std::runtime_error("the fault server cannot listen on 127.0.0.1");
+  }
+  Port_ = ntohs(address.sin_port);
+  Acceptor_ = std::thread(&TFaultServer::AcceptLoop, this);
+}
+
+TFaultServer::~TFaultServer() {
+  {
+    std::lock_guard lock(Lock_);
+    Stopping_ = true;
+    for (int connection : Connections_) shutdown(connection, SHUT_RDWR);
+  }
+  Changed_.notify_all();
+  const char wake = 1;
+  [[maybe_unused]] const ssize_t written = write(WakePipe_[1], &wake, 1);
+  Acceptor_.join();
+  // The acceptor has ended: nobody adds workers any more.
+  for (std::thread& worker : Workers_) worker.join();
+  close(Listener_);
+  close(WakePipe_[0]);
+  close(WakePipe_[1]);
+}
+
+void TFaultServer::SetScript(TFaultScript script) {
+  std::lock_guard lock(Lock_);
+  Script_ = std::move(script);
+  Resumed_ = false;
+}
+
+std::string TFaultServer::Url(std::string_view path) const {
+  return "http://127.0.0.1:" + std::to_string(Port_) + "/" + std::string(path);
+}
+
+std::vector<TRecordedRequest> TFaultServer::Requests() const {
+  std::lock_guard lock(Lock_);
+  return Requests_;
+}
+
+void TFaultServer::Resume() {
+  {
+    std::lock_guard lock(Lock_);
+    Resumed_ = true;
+  }
+  Changed_.notify_all();
+}
+
+void TFaultServer::AcceptLoop() {
+  for (;;) {
+    pollfd waits[2] = {{Listener_, POLLIN, 0}, {WakePipe_[0], POLLIN, 0}};
+    if (poll(waits, 2, -1) < 0) continue;
+    if (waits[1].revents != 0) return;
+    const int connection = accept4(Listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0) continue;
+    std::lock_guard lock(Lock_);
+    if (Stopping_) {
+      close(connection);
+      return;
+    }
+    Connections_.insert(connection);
+    Workers_.emplace_back(&TFaultServer::Serve, this, connection);
+  }
+}
+
+void TFaultServer::Serve(int connection) {
+  std::string received;
+  while (received.find("\r\n\r\n") == std::string::npos && received.size() < kLongestRequest) {
+    pollfd waits[2] = {{connection, POLLIN, 0}, {WakePipe_[0], POLLIN, 0}};
+    if (poll(waits, 2, kRequestPatienceMs) <= 0 || waits[1].revents != 0) break;
+    char bytes[4096];
+    const ssize_t count = recv(connection, bytes, sizeof bytes, 0);
+    if (count <= 0) break;
+    received.append(bytes, static_cast<size_t>(count));
+  }
+  const size_t end = received.find("\r\n\r\n");
+  if (end != std::string::npos) {
+    const TRecordedRequest request = ParseRequest(received.substr(0, end));
+    TFaultScript script;
+    {
+      std::lock_guard lock(Lock_);
+      Requests_.push_back(request);
+      script = Script_;
+    }
+    if (request.Method == "HEAD") {
+      std::optional<std::string> length = script.HeadLength;
+      if (!length) length = std::to_string(script.Body.size());
+      if (script.HeadWithoutLength) length.reset();
+      SendAll(connection, AnswerHead(200, length) + "\r\n");
+    } else if (request.Method == "GET") {
+      const std::optional<size_t> start = RangeStart(request);
+      const bool ranged = start && !script.IgnoreRange && *start <= script.Body.size();
+      const std::string_view body = std::string_view(script.Body).substr(ranged ? *start : 0);
+      std::string head = AnswerHead(ranged ? 206 : 200, std::to_string(script.GetLength ? *script.GetLength
+                                                                                      : int64_t(body.size())));
+      if (ranged) {
+        head += "Content-Range: bytes " + std::to_string(*start) + "-" +
+                std::to_string(script.Body.size() - 1) + "/" + std::to_string(script.Body.size()) + "\r\n";
+      }
+      if (SendAll(connection, head + "\r\n")) SendBody(connection, body, script);
+    } else {
+      SendAll(connection, "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    }
+  }
+  std::lock_guard lock(Lock_);
+  Connections_.erase(connection);
+  close(connection);
+}
+
+bool TFaultServer::SendAll(int connection, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(sent));
+  }
+  return true;
+}
+
+void TFaultServer::SendBody(int connection, std::string_view body, const TFaultScript& script) {
+  const size_t limit = std::min(body.size(), script.CloseAfter.value_or(body.size()));
+  const size_t chunk_bytes = std::max<size_t>(script.ChunkBytes, 1);
+  bool paused = false;
+  size_t sent = 0;
+  while (sent < limit) {
+    if (script.PauseAfter && !paused && sent == *script.PauseAfter) {
+      paused = true;
+      Paused_ = true;
+      std::unique_lock lock(Lock_);
+      Changed_.wait(lock, [&] { return Resumed_ || Stopping_; });
+      Paused_ = false;
+      if (Stopping_) return;
+    }
+    size_t chunk = std::min(chunk_bytes, limit - sent);
+    if (script.PauseAfter && !paused && *script.PauseAfter > sent) chunk = std::min(chunk, *script.PauseAfter - sent);
+    if (!SendAll(connection, body.substr(sent, chunk))) return;
+    sent += chunk;
+    BodyBytesSent_ += chunk;
+    if (script.ChunkDelayMs > 0 && !Pause(script.ChunkDelayMs)) return;
+  }
+}
+
+bool TFaultServer::Pause(int milliseconds) {
+  std::unique_lock lock(Lock_);
+  return !Changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return Stopping_; });
+}
+
+}  // namespace qel::test

@@ -1,0 +1,96 @@
+// A small HTTP/1.1 server on 127.0.0.1 whose answers a test scripts, for the
+// faults a real server rarely shows on demand: a connection closed after N
+// bytes, one length announced and another sent, a range ignored, a HEAD
+// without "Content-Length", a body that stops until the test resumes it, a
+// body sent slowly. It records every request it gets. Each connection is
+// served on a thread of its own and closed after one answer.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace qel::test {
+
+struct TFaultScript {
+  // The resource. A GET with "Range: bytes=N-" gets bytes N.. (206) unless
+  // IgnoreRange; any other GET gets all of it (200).
+  std::string Body = {};
+  // The "Content-Length" text of a HEAD answer; the body's size when unset.
+  std::optional<std::string> HeadLength = {};
+  bool HeadWithoutLength = false;
+  // The "Content-Length" of a GET answer, when it should differ from the
+  // bytes sent; the connection then closes after the bytes.
+  std::optional<int64_t> GetLength = {};
+  bool IgnoreRange = false;
+  // A GET's connection closes after this many body bytes.
+  std::optional<size_t> CloseAfter = {};
+  // A GET stops after this many body bytes until Resume().
+  std::optional<size_t> PauseAfter = {};
+  // Bytes per send, and the pause after each one: a slow sender.
+  size_t ChunkBytes = 64 * 1024;
+  int ChunkDelayMs = 0;
+};
+
+struct TRecordedRequest {
+  std::string Method;
+  std::string Target;
+  // Each header line as received, without its line end.
+  std::vector<std::string> HeaderLines;
+};
+
+class TFaultServer {
+ public:
+  // Raises std::runtime_error when it cannot listen.
+  TFaultServer();
+  ~TFaultServer();
+  TFaultServer(const TFaultServer&) = delete;
+  TFaultServer& operator=(const TFaultServer&) = delete;
+
+  // Requests that arrive afterwards are answered by this script; its pause
+  // waits for a Resume() that comes after this call.
+  void SetScript(TFaultScript script);
+  std::string Url(std::string_view path = "pack.dat") const;
+
+  std::vector<TRecordedRequest> Requests() const;
+  // GET body bytes written so far, over all connections.
+  size_t BodyBytesSent() const { return BodyBytesSent_.load(); }
+  // True while a GET waits at its pause point.
+  bool Paused() const { return Paused_.load(); }
+  void Resume();
+
+ private:
+  void AcceptLoop();
+  void Serve(int connection);
+  // Writes everything; false when the client went away or the server stops.
+  bool SendAll(int connection, std::string_view bytes);
+  void SendBody(int connection, std::string_view body, const TFaultScript& script);
+  // Waits the time unless the server stops; false when it stops.
+  bool Pause(int milliseconds);
+
+  int Listener_ = -1;
+  int WakePipe_[2] = {-1, -1};
+  uint16_t Port_ = 0;
+
+  mutable std::mutex Lock_;
+  std::condition_variable Changed_;
+  TFaultScript Script_;
+  bool Resumed_ = false;
+  bool Stopping_ = false;
+  std::vector<TRecordedRequest> Requests_;
+  std::set<int> Connections_;
+  std::vector<std::thread> Workers_;
+
+  std::atomic<size_t> BodyBytesSent_{0};
+  std::atomic<bool> Paused_{false};
+  std::thread Acceptor_;
+};
+
+}  // namespace qel::test
