@@ -1,6 +1,5 @@
 #include "NetTestSupport.h"
 
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -43,23 +42,6 @@ void RunQuietly(THttpRequest& request) {
 TNotifications::TNotifications(THttpRequest& request) {
   request.OnComplete = [this](THttpRequest&) { ++Completed; };
   request.OnFailed = [this](THttpRequest&) { ++Failed; };
-}
-
-TTempFolder::TTempFolder() {
-  const std::string base = ::testing::TempDir();
-  std::random_device random;
-  for (;;) {
-    const std::filesystem::path candidate = std::filesystem::path(base) / ("qel-net-" + std::to_string(random()));
-    if (std::filesystem::create_directory(candidate)) {
-      Path_ = candidate.string() + "/";
-      return;
-    }
-  }
-}
-
-TTempFolder::~TTempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(Path_, ignored);
 }
 
 std::string ReadFileBytes(const std::string& path) {

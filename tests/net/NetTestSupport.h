@@ -9,6 +9,7 @@
 #include <string>
 
 #include "NginxServer.h"
+#include "TempFolder.h"
 #include "net/HttpRequest.h"
 
 namespace qel::test {
@@ -35,19 +36,6 @@ struct TNotifications {
   explicit TNotifications(THttpRequest& request);
   int Completed = 0;
   int Failed = 0;
-};
-
-// A folder under the test's temporary folder, removed afterwards; ends with "/".
-class TTempFolder {
- public:
-  TTempFolder();
-  ~TTempFolder();
-  TTempFolder(const TTempFolder&) = delete;
-  TTempFolder& operator=(const TTempFolder&) = delete;
-  const std::string& Path() const { return Path_; }
-
- private:
-  std::string Path_;
 };
 
 std::string ReadFileBytes(const std::string& path);

@@ -16,7 +16,7 @@ TTempFolder::TTempFolder() {
   std::random_device random;
   const fs::path base = testing::TempDir();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = base / ("qel-launch-" + std::to_string(random()));
+    const fs::path candidate = base / ("qel-test-" + std::to_string(random()));
     if (fs::create_directory(candidate)) {
       fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace);
       Path_ = candidate.string() + "/";
