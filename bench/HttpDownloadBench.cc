@@ -3,12 +3,18 @@
 // their ratio, the peak memory of ours, and how long the plug-in thread's
 // loop was kept from other work at worst. Measures only; nothing is asserted.
 //
+// A third run is the ceiling for any download held in memory: libcurl's
+// blocking interface copying the body into a fresh buffer of the file's
+// size, with no loop and no events. curl -o /dev/null touches no memory;
+// every holder of the body pays the kernel for the buffer's new pages.
+//
 //   http_download_bench [--file_mb=200] [--iterations=3] [benchmark flags]
 // The loop's stall is seen by a 1 ms timer on the same loop: the longest gap
 // between its ticks, less its interval, bounds the longest single call.
 // THttpRequest is polled at every turn of the loop (the plug-in polls every
 // 50 ms), so that the figure is the transfer's own.
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -46,6 +52,7 @@ struct TSettings {
 struct TResults {
   double OursSeconds = 0;
   double CurlSeconds = 0;
+  double CeilingSeconds = 0;
   double PeakMiB = 0;
   double LongestStallMs = 0;
   double LongestBusyMs = 0;
@@ -188,16 +195,59 @@ void DownloadWithCurl(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * g_file_bytes);
 }
 
+struct TFreshBuffer {
+  std::unique_ptr<uint8_t[]> Memory;
+  size_t Size = 0;
+  size_t Filled = 0;
+
+  static size_t Write(char* bytes, size_t size, size_t count, void* self) {
+    auto* buffer = static_cast<TFreshBuffer*>(self);
+    const size_t length = size * count;
+    if (length > buffer->Size - buffer->Filled) return CURL_WRITEFUNC_ERROR;
+    std::memcpy(buffer->Memory.get() + buffer->Filled, bytes, length);
+    buffer->Filled += length;
+    return length;
+  }
+};
+
+void DownloadWithLibcurlIntoMemory(benchmark::State& state) {
+  for (auto _ : state) {
+    const TClock::time_point start = TClock::now();
+    TFreshBuffer buffer;
+    buffer.Size = static_cast<size_t>(g_file_bytes);
+    buffer.Memory = std::make_unique_for_overwrite<uint8_t[]>(buffer.Size);
+    CURL* easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_URL, g_url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
+    // The same receive buffer as the plug-in's transfers.
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TFreshBuffer::Write);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &buffer);
+    const CURLcode result = curl_easy_perform(easy);
+    curl_easy_cleanup(easy);
+    const double seconds = std::chrono::duration<double>(TClock::now() - start).count();
+    if (result != CURLE_OK || buffer.Filled != buffer.Size) {
+      state.SkipWithError("the download failed");
+      return;
+    }
+    state.SetIterationTime(seconds);
+    g_results.CeilingSeconds += seconds / static_cast<double>(state.max_iterations);
+  }
+  state.SetBytesProcessed(state.iterations() * g_file_bytes);
+}
+
 void PrintSummary() {
   const double mb = static_cast<double>(g_file_bytes) / 1e6;
   const double file_mib = static_cast<double>(g_file_bytes) / kMiB;
   std::printf(
       "file %.1f MB from nginx on 127.0.0.1\n"
       "THttpRequest %.1f MB/s, curl -o /dev/null %.1f MB/s, ratio ours/curl %.2f (target >= 0.9)\n"
+      "libcurl into a fresh buffer (the ceiling in memory) %.1f MB/s, ratio ours/ceiling %.2f\n"
       "peak memory of ours %.1f MiB (file + 16 MiB = %.1f MiB)\n"
       "longest stall of the loop during the transfer %.2f ms, of which its own work %.2f ms (target < 5 ms)\n"
       "freeing the buffer afterwards %.2f ms\n",
       mb, mb / g_results.OursSeconds, mb / g_results.CurlSeconds, g_results.CurlSeconds / g_results.OursSeconds,
+      mb / g_results.CeilingSeconds, g_results.CeilingSeconds / g_results.OursSeconds,
       g_results.PeakMiB, file_mib + 16, g_results.LongestStallMs, g_results.LongestBusyMs,
       g_results.LongestFreeMs);
 }
@@ -240,6 +290,7 @@ int main(int argc, char** argv) {
     nginx.PutFile("small.dat", "warm");
     WarmUp(nginx.Url("small.dat"));
     for (auto* run : {benchmark::RegisterBenchmark("download/curl", DownloadWithCurl),
+                      benchmark::RegisterBenchmark("download/libcurl-into-memory", DownloadWithLibcurlIntoMemory),
                       benchmark::RegisterBenchmark("download/THttpRequest", DownloadWithHttpRequest)})
       run->UseManualTime()->Iterations(settings.Iterations)->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
