@@ -1,0 +1,186 @@
+// The sample game's client program, started by the launcher in the game's
+// install folder with the player's parameter string as its one argument.
+// It records what it received in ./received-params.txt ("argc=<n>", a line
+// feed, then the parameter string as it came), then opens its main window
+// with the title and class that ./config.ini names in [GameLaunch]
+// (WndTitle, WndClassName) and runs until:
+//   the window is asked to close (WM_DELETE_WINDOW)  writes ./closed.txt, exit 0
+//   the window is destroyed (with a parent it was put in)           exit 0
+//   the connection to the X server is lost                          exit 1
+// The parameter string may hold:
+//   webinfo=nowindow     never open a window (and end after two minutes, or
+//                        when the X server goes)
+//   webinfo=delayms:N    wait N ms before opening the window
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+constexpr auto kWindowlessLife = std::chrono::seconds(120);
+
+std::string Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(" \t\r");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The first value of the key in the section; section and key without regard
+// to letter case.
+std::string IniValue(const std::string& path, std::string_view section, std::string_view key) {
+  std::ifstream file(path);
+  std::string line;
+  bool in_section = false;
+  while (std::getline(file, line)) {
+    const std::string text = Trimmed(line);
+    if (text.empty() || text[0] == ';') continue;
+    if (text.front() == '[') {
+      const size_t close = text.find(']');
+      in_section = close != std::string::npos && SameText(Trimmed(text.substr(1, close - 1)), section);
+      continue;
+    }
+    const size_t equals = text.find('=');
+    if (in_section && equals != std::string::npos && SameText(Trimmed(text.substr(0, equals)), key))
+      return Trimmed(text.substr(equals + 1));
+  }
+  return {};
+}
+
+// Written whole under another name first, so that whoever sees the file sees
+// all of it.
+bool WriteWhole(const std::string& path, const std::string& content) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << content;
+    if (!file.flush()) return false;
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+long DelayMs(const std::string& parameters) {
+  static constexpr std::string_view kDelay = "webinfo=delayms:";
+  const size_t at = parameters.find(kDelay);
+  if (at == std::string::npos) return 0;
+  return std::strtol(parameters.c_str() + at + kDelay.size(), nullptr, 10);
+}
+
+// This program's windows are its own: an error on one that has just gone
+// away is nothing to end over.
+int IgnoreError(Display*, XErrorEvent*) { return 0; }
+int ConnectionLost(Display*) { std::_Exit(1); }
+
+struct TGameWindow {
+  Window Id = None;
+  Atom WmProtocols = None;
+  Atom WmDeleteWindow = None;
+};
+
+TGameWindow OpenMainWindow(Display* display, const std::string& title, const std::string& class_name) {
+  const int screen = DefaultScreen(display);
+  TGameWindow game;
+  game.Id = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0,
+                                    WhitePixel(display, screen), BlackPixel(display, screen));
+  // The title stands in config.ini as it should be shown; the tests keep to
+  // ASCII, which reads the same in every character set.
+  XStoreName(display, game.Id, title.c_str());
+  XChangeProperty(display, game.Id, XInternAtom(display, "_NET_WM_NAME", False),
+                  XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
+  std::string res_name = "qelsamplegame";
+  std::string res_class = class_name;
+  XClassHint hint{res_name.data(), res_class.data()};
+  XSetClassHint(display, game.Id, &hint);
+  const long pid = static_cast<long>(getpid());
+  XChangeProperty(display, game.Id, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+  game.WmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+  game.WmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, game.Id, &game.WmDeleteWindow, 1);
+  XSelectInput(display, game.Id, ExposureMask | StructureNotifyMask);
+  XMapWindow(display, game.Id);
+  XFlush(display);
+  return game;
+}
+
+void Paint(Display* display, Window window, const std::string& title) {
+  const GC gc = XCreateGC(display, window, 0, nullptr);
+  XSetForeground(display, gc, WhitePixel(display, DefaultScreen(display)));
+  XDrawString(display, window, gc, 10, 20, title.data(), static_cast<int>(title.size()));
+  XFreeGC(display, gc);
+}
+
+// Connected all the same, so that the end of the X server (at the end of a
+// test run) ends it too and nothing is left holding the run's output.
+int RunWithoutWindow() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return 1;
+  XSetIOErrorHandler(ConnectionLost);
+  pollfd connection{ConnectionNumber(display), POLLIN, 0};
+  const auto end = std::chrono::steady_clock::now() + kWindowlessLife;
+  while (std::chrono::steady_clock::now() < end) {
+    if (poll(&connection, 1, 1000) <= 0) continue;
+    // A lost connection ends the process in ConnectionLost.
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+    }
+  }
+  XCloseDisplay(display);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string parameters = argc > 1 ? argv[1] : "";
+  if (!WriteWhole("received-params.txt", "argc=" + std::to_string(argc) + "\n" + parameters)) return 2;
+
+  if (parameters.find("webinfo=nowindow") != std::string::npos) return RunWithoutWindow();
+  if (const long delay = DelayMs(parameters); delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+
+  const std::string title = IniValue("config.ini", "GameLaunch", "WndTitle");
+  const std::string class_name = IniValue("config.ini", "GameLaunch", "WndClassName");
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return 1;
+  XSetErrorHandler(IgnoreError);
+  XSetIOErrorHandler(ConnectionLost);
+  const TGameWindow game = OpenMainWindow(display, title, class_name);
+
+  int exit_code = 0;
+  for (bool running = true; running;) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type == ClientMessage && event.xclient.message_type == game.WmProtocols &&
+        static_cast<Atom>(event.xclient.data.l[0]) == game.WmDeleteWindow) {
+      if (!WriteWhole("closed.txt", "closed\n")) exit_code = 2;
+      running = false;
+    } else if (event.type == DestroyNotify && event.xdestroywindow.window == game.Id) {
+      running = false;
+    } else if (event.type == Expose && event.xexpose.count == 0) {
+      Paint(display, game.Id, title);
+    }
+  }
+  XCloseDisplay(display);
+  return exit_code;
+}
