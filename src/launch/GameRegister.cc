@@ -1,21 +1,12 @@
 #include "launch/GameRegister.h"
 
+#include "launch/GameFolderName.h"
 #include "launch/ObjectNames.h"
 #include "launch/SameText.h"
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 
 namespace qel {
-namespace {
-
-// A game's own folder beside the register must stay there: the identifier
-// is then one folder name, not a path.
-bool IsPlainFolderName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
-}  // namespace
 
 // Holds the register mutex for one operation.
 class TGameRegister::TLock {
@@ -62,7 +53,7 @@ std::string TGameRegister::GetPath(std::string_view game_id) {
   try {
     Load();
     const std::ptrdiff_t index = FindRecord(game_id);
-    if (index >= 0) return ResolveFolder(Records_[index], game_id);
+    if (index >= 0) return ResolveFolder(Records_[index]);
   } catch (const std::exception&) {
   }
   return {};
@@ -111,16 +102,19 @@ std::ptrdiff_t TGameRegister::FindRecord(std::string_view game_id) const {
     const std::string id = RecordGameId(Records_[i]);
     // Deleted records, and records that name no folder, are passed over.
     if (id.empty() || !SameTextIgnoringCase(id, game_id)) continue;
-    if (!ResolveFolder(Records_[i], game_id).empty()) return static_cast<std::ptrdiff_t>(i);
+    if (!ResolveFolder(Records_[i]).empty()) return static_cast<std::ptrdiff_t>(i);
   }
   return -1;
 }
 
-std::string TGameRegister::ResolveFolder(const TRegisterRecord& record, std::string_view game_id) const {
+std::string TGameRegister::ResolveFolder(const TRegisterRecord& record) const {
   std::string folder = RecordFolder(record);
   if (folder != kDefaultPathText) return folder;
-  if (!IsPlainFolderName(game_id)) return {};
-  return Folder_ + std::string(game_id) + kPathDelimiter;
+  // Spelled as recorded, as the folder was made: file names may tell
+  // letter case apart even where identifiers do not.
+  const std::string recorded_id = RecordGameId(record);
+  if (!IsPlainFolderName(recorded_id)) return {};
+  return Folder_ + recorded_id + kPathDelimiter;
 }
 
 void TGameRegister::Save(const TRegisterRecord* extra) {

@@ -34,7 +34,8 @@ class TGameRegister {
   TGameRegister& operator=(const TGameRegister&) = delete;
 
   // The game's install folder, or empty. Identifiers match without regard
-  // to letter case; the first usable record wins.
+  // to letter case; the first usable record wins. "default path" stands
+  // for the folder named after the identifier as recorded.
   std::string GetPath(std::string_view game_id);
   // Appends a record unless the game is registered already. False also when
   // a text does not fit its field, or when the folder is "default path" and
@@ -52,7 +53,7 @@ class TGameRegister {
   void Load();
   // The index of the record the game's folder comes from, or -1.
   std::ptrdiff_t FindRecord(std::string_view game_id) const;
-  std::string ResolveFolder(const TRegisterRecord& record, std::string_view game_id) const;
+  std::string ResolveFolder(const TRegisterRecord& record) const;
   void Save(const TRegisterRecord* extra);
 
   std::string Folder_;

@@ -62,13 +62,14 @@ TEST_F(GameRegisterTest, AddingARegisteredGameInAnyLetterCaseChangesNothing) {
 
 TEST_F(GameRegisterTest, DefaultPathStandsForTheGamesFolderBesideTheRegister) {
   PutFile(RegisterFile(), RawRecord("ABC", "default path") + RawRecord("x", "default path "));
-  EXPECT_EQ(Register_.GetPath("abc"), PluginFolder_.Path() + "abc/");
+  // The folder was made under the recorded spelling; any spelling finds it.
+  EXPECT_EQ(Register_.GetPath("abc"), PluginFolder_.Path() + "ABC/");
   EXPECT_EQ(Register_.GetPath("ABC"), PluginFolder_.Path() + "ABC/");
   // Only the exact text stands for it.
   EXPECT_EQ(Register_.GetPath("x"), "default path ");
 
   ASSERT_TRUE(Register_.AddRecord("New", "default path"));
-  EXPECT_EQ(Register_.GetPath("new"), PluginFolder_.Path() + "new/");
+  EXPECT_EQ(Register_.GetPath("new"), PluginFolder_.Path() + "New/");
 }
 
 TEST_F(GameRegisterTest, DefaultPathNeverLeadsOutOfThePluginFolder) {
