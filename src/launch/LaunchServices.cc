@@ -1,0 +1,19 @@
+#include "launch/LaunchServices.h"
+
+#include "platform/DiskSpace.h"
+#include "platform/GameProcess.h"
+
+namespace qel {
+
+TLaunchServices DefaultLaunchServices() {
+  TLaunchServices services;
+  services.Files = &DefaultFileSystem();
+  services.Modules = &DefaultModuleLoader();
+  services.Windows = &DefaultWindowSystem();
+  services.FreeSpace = &BytesAvailableToCaller;
+  services.InstallRoots = [] { return FallbackInstallRoots(); };
+  services.StartProcess = &StartGameProcess;
+  return services;
+}
+
+}  // namespace qel

@@ -1,0 +1,54 @@
+// Windows in memory, for the launcher's tests without a display: tests make
+// top-level windows as other processes would and can make reparenting fail.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/NativeWindows.h"
+
+namespace qel::test {
+
+class TFakeWindowSystem : public TWindowSystem {
+ public:
+  struct TWindow {
+    std::string Title;
+    std::string ClassName;
+    uint32_t ProcessId = 0;
+    TWindowHandle Parent = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    bool Visible = true;
+  };
+
+  // A top-level window of another process.
+  TWindowHandle AddTopLevel(const std::string& title, const std::string& class_name, uint32_t process_id);
+
+  bool FailSetParent = false;
+  // Whether windows go when asked to close.
+  bool ClosesOnRequest = true;
+  std::vector<TWindowHandle> CloseRequests;
+  std::vector<std::string> Calls;  // "hide", "move", "parent", "show", in order
+  std::map<TWindowHandle, TWindow> Windows;
+
+  bool IsWindow(TWindowHandle window) override;
+  TWindowSize ClientSize(TWindowHandle window) override;
+  void EnumTopLevelWindows(const std::function<bool(TWindowHandle)>& visit) override;
+  std::string WindowTitle(TWindowHandle window) override;
+  std::string WindowClassName(TWindowHandle window) override;
+  uint32_t WindowProcessId(TWindowHandle window) override;
+  void ShowWindow(TWindowHandle window, bool visible) override;
+  bool MoveWindow(TWindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height) override;
+  bool SetParent(TWindowHandle window, TWindowHandle parent) override;
+  TWindowHandle GetParent(TWindowHandle window) override;
+  bool CloseWindow(TWindowHandle window, int timeout_ms) override;
+  TWindowHandle CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width, int32_t height) override;
+  void DestroyWindow(TWindowHandle window) override;
+
+ private:
+  TWindowHandle Next_ = 0x400001;
+};
+
+}  // namespace qel::test

@@ -1,0 +1,268 @@
+// The launch workflow from Start to a running game, with windows in memory
+// and a downloader the test drives; the sample game's real update module
+// runs its worker.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "LauncherFixture.h"
+#include "NginxServer.h"
+#include "platform/Error.h"
+#include "platform/Loop.h"
+#include "launch/GameRegister.h"
+#include "launch/ObjectNames.h"
+
+namespace qel::test {
+namespace {
+
+TEST_F(LauncherTest, AFreshInstallRunsThroughEveryStateToTheRunningGame) {
+  auto launcher = NewLauncher();
+  int running_calls = 0;
+  launcher->OnGameRunning = [&](TGameLauncher&) { ++running_calls; };
+  launcher->Start();
+
+  // Downloading, in the game's own folder beside the plug-in.
+  EXPECT_EQ(launcher->State(), lsDownloading);
+  EXPECT_TRUE(launcher->NewInstall());
+  EXPECT_EQ(launcher->InstallPath(), PluginFolder_ / "samplegame/");
+  EXPECT_TRUE(std::filesystem::is_directory(launcher->InstallPath()));
+  EXPECT_EQ(launcher->RunUnits(), 8);
+  EXPECT_FALSE(MutexFreeForOthers(kGameId));
+  TFakeDownloader& downloader = FakeOf(*launcher);
+  EXPECT_EQ(downloader.Starts, 1);
+  EXPECT_TRUE(downloader.IgnoreVersionFile);
+  EXPECT_EQ(downloader.GameGuid, kGameId);
+  EXPECT_EQ(downloader.DataDir(), launcher->InstallPath());
+
+  // 445 of 1000 bytes is 39 % of the download, shown as 35.
+  downloader.Receive(445, 1000);
+  launcher->Tick();
+  EXPECT_EQ(launcher->GetProgress(), 35);
+  EXPECT_EQ(launcher->GetShowKind(), 0);
+
+  WriteGame(launcher->InstallPath());
+  downloader.Finish();
+  EXPECT_EQ(launcher->GetProgress(), 90);
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsUpdatePending);
+  EXPECT_EQ(launcher->RunUnits(), 8);
+  EXPECT_TRUE(MutexFreeForOthers(kGameId));
+  // Recorded as the game's folder beside the register.
+  EXPECT_NE(FileContent(RegisterFile()).find("default path"), std::string::npos);
+  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath("SampleGame"), PluginFolder_ / "samplegame/");
+
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsUpdating);
+  EXPECT_EQ(launcher->Downloader(), nullptr);
+  ASSERT_TRUE(TickUntil(*launcher, [&] { return launcher->State() != lsUpdating; }));
+  EXPECT_EQ(launcher->State(), lsReady);
+  EXPECT_EQ(launcher->GetProgress(), 100);
+  // The update module's folder went on the search path first.
+  EXPECT_NE(std::string(getenv("PATH")).find(launcher->InstallPath()), std::string::npos);
+
+  const TWindowHandle host = Windows_.CreateWindow(0, 0, 0, 800, 600);
+  launcher->SetLaunchInfo("abc", "", "", 7, 0, 3);
+  launcher->Launch(host);
+  EXPECT_EQ(launcher->State(), lsStarting);
+  ASSERT_EQ(Started_.size(), 1u);
+  EXPECT_EQ(Started_[0].Program, launcher->InstallPath() + "game");
+  EXPECT_EQ(Started_[0].Parameters, "SrcID=7;Account=abc;GSID=3;");
+  EXPECT_EQ(Started_[0].Folder, launcher->InstallPath());
+
+  // Windows of the right title but another class or process are passed over;
+  // the game's window is found on the first tick after it opened.
+  Windows_.AddTopLevel(kWindowTitle, "Other", kGamePid);
+  Windows_.AddTopLevel(kWindowTitle, kWindowClass, kGamePid + 1);
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsStarting);
+  const TWindowHandle game = Windows_.AddTopLevel(kWindowTitle, kWindowClass, kGamePid);
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsRunning);
+  EXPECT_EQ(launcher->GameWindow(), game);
+  EXPECT_EQ(Windows_.GetParent(game), host);
+  EXPECT_EQ(Windows_.ClientSize(game).Width, 800);
+  EXPECT_EQ(Windows_.ClientSize(game).Height, 600);
+  EXPECT_TRUE(Windows_.Windows[game].Visible);
+  EXPECT_EQ(running_calls, 1);
+  EXPECT_EQ(launcher->GetShowKind(), 1);
+  EXPECT_EQ(launcher->RunUnits(), 8);
+
+  launcher.reset();
+  EXPECT_EQ(Windows_.CloseRequests, std::vector<TWindowHandle>{game});
+  EXPECT_EQ(FreeUnits(kGameId), 8);
+}
+
+TEST_F(LauncherTest, AWindowAlreadyOpenAtLaunchIsEmbeddedAtOnce) {
+  auto launcher = NewLauncher();
+  BringToReady(*launcher);
+  const TWindowHandle game = Windows_.AddTopLevel(kWindowTitle, kWindowClass, kGamePid);
+  const TWindowHandle host = Windows_.CreateWindow(0, 0, 0, 640, 480);
+  launcher->Launch(host);
+  EXPECT_EQ(launcher->State(), lsRunning);
+  EXPECT_EQ(Windows_.GetParent(game), host);
+  EXPECT_EQ(Windows_.Calls, (std::vector<std::string>{"hide", "move", "parent", "show"}));
+}
+
+TEST_F(LauncherTest, WithMultiRunTheDownloaderGivesBackAllButOneUnit) {
+  auto launcher = NewLauncher(kGameId, true);
+  launcher->Start();
+  EXPECT_EQ(launcher->RunUnits(), 8);
+  WriteGame(launcher->InstallPath());
+  FakeOf(*launcher).Finish();
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsUpdatePending);
+  EXPECT_EQ(launcher->RunUnits(), 1);
+  EXPECT_EQ(FreeUnits(kGameId), 7);
+}
+
+TEST_F(LauncherTest, CurrentDataGoesStraightToTheUpdateStep) {
+  const std::string folder = InstallCurrentGame();
+  auto launcher = NewLauncher();
+  launcher->Start();
+  EXPECT_EQ(launcher->State(), lsUpdatePending);
+  EXPECT_FALSE(launcher->NewInstall());
+  EXPECT_EQ(launcher->InstallPath(), folder);
+  EXPECT_EQ(FakeOf(*launcher).Starts, 0);
+  EXPECT_FALSE(FakeOf(*launcher).IgnoreVersionFile);
+  EXPECT_EQ(launcher->RunUnits(), 8);
+  EXPECT_TRUE(MutexFreeForOthers(kGameId));
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsUpdating);
+}
+
+TEST_F(LauncherTest, AnotherSpellingOfTheIdentifierFindsTheInstalledGame) {
+  const std::string folder = InstallCurrentGame();
+  auto launcher = NewLauncher("SampleGame");
+  launcher->Start();
+  EXPECT_EQ(launcher->InstallPath(), folder);
+  EXPECT_EQ(launcher->State(), lsUpdatePending);
+}
+
+TEST_F(LauncherTest, ProgressFollowsTheUpdateModuleAndStopsShortOfAHundred) {
+  InstallCurrentGame();
+  // One step to 100 %, then it keeps working until told to stop.
+  auto launcher = NewLauncher(kGameId, false, "steps=1;stepms=1;untilstop");
+  launcher->Start();
+  launcher->Tick();
+  ASSERT_EQ(launcher->State(), lsUpdating);
+  ASSERT_TRUE(TickUntil(*launcher, [&] { return launcher->GetProgress() == 99; }));
+  EXPECT_EQ(launcher->State(), lsUpdating);
+  // The abort only asks; the module's status decides.
+  launcher->AbortGame();
+  EXPECT_EQ(launcher->State(), lsUpdating);
+  ASSERT_TRUE(TickUntil(*launcher, [&] { return launcher->State() == lsFailed; }));
+  EXPECT_EQ(launcher->ErrorCode(), leUpdateFailed);
+}
+
+TEST_F(LauncherTest, DestructionStopsTheUpdateWorkerAndWaitsForItBeforeUnloading) {
+  const std::string folder = InstallCurrentGame();
+  auto launcher = NewLauncher(kGameId, false, "steps=1;stepms=1;untilstop");
+  launcher->Start();
+  launcher->Tick();
+  ASSERT_EQ(launcher->State(), lsUpdating);
+  launcher.reset();
+  // Written by the worker just before it signals its handle.
+  EXPECT_EQ(FileContent(folder + "update-worker-ended.txt"), "3\n");
+}
+
+TEST_F(LauncherTest, AStatusOtherThanOneTwoOrThreeKeepsWaiting) {
+  InstallCurrentGame();
+  auto launcher = NewLauncher(kGameId, false, "steps=2;stepms=1;status=4");
+  launcher->Start();
+  launcher->Tick();
+  const std::string ended = launcher->InstallPath() + "update-worker-ended.txt";
+  ASSERT_TRUE(TickUntil(*launcher, [&] { return std::filesystem::exists(ended); }));
+  launcher->Tick();
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsUpdating);
+}
+
+TEST_F(LauncherTest, LaunchOutsideReadyDoesNothing) {
+  auto launcher = NewLauncher();
+  const TWindowHandle host = Windows_.CreateWindow(0, 0, 0, 10, 10);
+  launcher->Launch(host);
+  EXPECT_EQ(launcher->State(), lsIdle);
+  launcher->Start();
+  launcher->Launch(host);
+  EXPECT_EQ(launcher->State(), lsDownloading);
+  EXPECT_TRUE(Started_.empty());
+}
+
+TEST_F(LauncherTest, ARecordIsWrittenWithTheFolderWhenTheGameGoesUnderAnInstallRoot) {
+  TTempFolder root;
+  Roots_ = {root.Path()};
+  // Room under the root only.
+  auto launcher = std::make_unique<TGameLauncher>([&] {
+    TLaunchServices services = Services();
+    services.FreeSpace = [&](const std::string& folder) {
+      return std::optional<uint64_t>(folder == root.Path() ? uint64_t{1} << 40 : 0);
+    };
+    return services;
+  }());
+  launcher->SetGameInfo(kGameId, false, 10, "", PluginFolder_.Path());
+  launcher->SetDownloader(&TFakeDownloader::Create, "", "", 1, 1);
+  launcher->Start();
+  const std::string folder = root / "tamblewick/samplegame/";
+  EXPECT_EQ(launcher->InstallPath(), folder);
+  WriteGame(folder);
+  FakeOf(*launcher).Finish();
+  launcher->Tick();
+  EXPECT_EQ(launcher->State(), lsUpdatePending);
+  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath(kGameId), folder);
+  EXPECT_EQ(FileContent(RegisterFile()).find("default path"), std::string::npos);
+}
+
+TEST_F(LauncherTest, SpellingsOfOneIdentifierShareTheirNamedObjects) {
+  auto first = NewLauncher("SampleGame");
+  first->Start();
+  ASSERT_EQ(first->State(), lsDownloading);
+  // Another instance, as another thread of the browser would run it.
+  std::unique_ptr<TGameLauncher> second;
+  std::thread([&] {
+    second = NewLauncher("samplegame");
+    second->Start();
+  }).join();
+  EXPECT_EQ(second->State(), lsFailed);
+  EXPECT_EQ(second->ErrorCode(), leGameBusy);
+  std::thread([&] { second.reset(); }).join();
+}
+
+TEST_F(LauncherTest, AFetchedPictureIsHandedOnOnceAndABrokenOneNeverFailsTheLaunch) {
+  TNginxServer nginx;
+  if (!nginx.Running()) GTEST_SKIP() << nginx.Failure();
+  nginx.PutFile("background.jpg", "background bytes");
+  nginx.PutFile("bar.png", "bar bytes");
+  auto launcher = NewLauncher();
+  std::string background;
+  int backgrounds = 0;
+  int bars = 0;
+  launcher->OnBackgroundLoaded = [&](TGameLauncher&, const TMemoryStream& data) {
+    ++backgrounds;
+    background.assign(data.Bytes().begin(), data.Bytes().end());
+  };
+  launcher->OnBarLoaded = [&](TGameLauncher&, const TMemoryStream&) {
+    ++bars;
+    throw EQelError("not a picture");
+  };
+  launcher->LoadBackground(nginx.Url("background.jpg"));
+  // The same address again is not fetched again; an empty one not at all.
+  launcher->LoadBackground(nginx.Url("background.jpg"));
+  launcher->LoadBarImages(nginx.Url("bar.png"), "");
+  launcher->Start();
+  ASSERT_TRUE(RunLoopUntil(
+      [&] {
+        launcher->Tick();
+        return backgrounds == 1 && bars == 1;
+      },
+      10000));
+  RunLoopFor(50);
+  launcher->Tick();
+  EXPECT_EQ(background, "background bytes");
+  EXPECT_EQ(backgrounds, 1);
+  EXPECT_EQ(bars, 1);
+  EXPECT_EQ(launcher->State(), lsDownloading);
+}
+
+}  // namespace
+}  // namespace qel::test
