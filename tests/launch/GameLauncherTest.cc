@@ -178,6 +178,20 @@ TEST_F(LauncherTest, AStatusOtherThanOneTwoOrThreeKeepsWaiting) {
   EXPECT_EQ(launcher->State(), lsUpdating);
 }
 
+TEST_F(LauncherTest, ANewInstallNeedsTwiceTheDiskSizeAndAtLeastAHundredMiB) {
+  TGameLauncher launcher(Services());
+  const auto required = [&](int32_t disk_size) {
+    launcher.SetGameInfo(kGameId, false, disk_size, "", PluginFolder_.Path());
+    return launcher.RequiredSpaceMB();
+  };
+  EXPECT_EQ(required(10), 100);
+  EXPECT_EQ(required(-5), 100);
+  EXPECT_EQ(required(51), 102);
+  EXPECT_EQ(required(300), 600);
+  // A double that does not fit 32 bits asks for more than any disk has.
+  EXPECT_EQ(required(1 << 30), INT32_MAX);
+}
+
 TEST_F(LauncherTest, LaunchOutsideReadyDoesNothing) {
   auto launcher = NewLauncher();
   const TWindowHandle host = Windows_.CreateWindow(0, 0, 0, 10, 10);

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "platform/Error.h"
@@ -60,7 +61,26 @@ void Check(int result, const std::string& program) {
   if (result != 0) Fail("cannot start", program, result);
 }
 
-void ReapChild(GPid pid, gint /*wait_status*/, gpointer /*unused*/) { g_spawn_close_pid(pid); }
+// The loop's watches of started games, by process id. Their callback is
+// this library's code: when the library is unloaded while games still run,
+// the watches go with it (the games are then reaped by whoever reaps the
+// browser's orphans), so that no later exit calls into unloaded code.
+class TChildWatches {
+ public:
+  ~TChildWatches() {
+    for (const auto& [pid, source] : Sources_) g_source_remove(source);
+  }
+  void Add(GPid pid) { Sources_[pid] = g_child_watch_add(pid, &TChildWatches::Reap, this); }
+
+ private:
+  static void Reap(GPid pid, gint /*wait_status*/, gpointer self) {
+    static_cast<TChildWatches*>(self)->Sources_.erase(pid);
+    g_spawn_close_pid(pid);
+  }
+  std::map<GPid, guint> Sources_;
+};
+
+TChildWatches g_child_watches;
 
 }  // namespace
 
@@ -93,7 +113,7 @@ uint32_t StartGameProcess(const std::string& program, const std::string& paramet
   Check(posix_spawn(&pid, program.c_str(), actions.Get(), attributes.Get(), argv.data(), environ),
         program);
   // Nobody waits for the game; the loop collects its exit status when it ends.
-  g_child_watch_add(pid, ReapChild, nullptr);
+  g_child_watches.Add(pid);
   return static_cast<uint32_t>(pid);
 }
 

@@ -143,6 +143,22 @@ TEST_F(LaunchEndToEndTest, AGameProgramThatIsGoneCannotStart) {
   EXPECT_EQ(launcher->ErrorCode(), leProcessStart);
 }
 
+TEST_F(LaunchEndToEndTest, AGameWindowWhoseHostIsGoneCannotBeEmbedded) {
+  TSampleGamePacks packs(Nginx_, 2);
+  auto launcher = NewLauncher(packs);
+  launcher->Start();
+  ASSERT_TRUE(TickUntil(*launcher, lsReady));
+  // The game opens its window a little later, after its host has gone.
+  launcher->SetLaunchInfo("", "", "delayms:300", 0, 0, 0);
+  launcher->Launch(Host());
+  ASSERT_EQ(launcher->State(), lsStarting);
+  Windows().DestroyWindow(Host_);
+  Host_ = 0;
+  ASSERT_TRUE(TickUntil(*launcher, lsRunning));
+  EXPECT_EQ(launcher->State(), lsFailed);
+  EXPECT_EQ(launcher->ErrorCode(), leWindowEmbed);
+}
+
 TEST_F(LaunchEndToEndTest, AGameThatNeverOpensItsWindowWaitsUntilTheAbort) {
   TSampleGamePacks packs(Nginx_, 2);
   auto launcher = NewLauncher(packs);
