@@ -41,6 +41,14 @@ class LaunchErrorTest : public LauncherTest {
     TickUntil(*launcher, [&] { return launcher->State() != lsUpdating; });
     return launcher;
   }
+
+  // A current install brought to lsReady and launched into a new host window.
+  std::unique_ptr<TGameLauncher> LaunchCurrent(const TGameConfig& config) {
+    auto launcher = UpdateCurrent(config);
+    EXPECT_EQ(launcher->State(), lsReady);
+    launcher->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
+    return launcher;
+  }
 };
 
 TEST_F(LaunchErrorTest, NamedObjectsThatCannotBeHadFailTheStart) {
@@ -114,10 +122,7 @@ TEST_F(LaunchErrorTest, AnUnreadableOrUnusableConfigurationFails) {
 TEST_F(LaunchErrorTest, AnInitKindOtherThanOneOrTwoFailsTheLaunch) {
   TGameConfig config;
   config.InitKind = "3";
-  auto launcher = UpdateCurrent(config);
-  ASSERT_EQ(launcher->State(), lsReady);
-  launcher->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
-  ExpectFailed(*launcher, leConfigInvalid);
+  ExpectFailed(*LaunchCurrent(config), leConfigInvalid);
 }
 
 TEST_F(LaunchErrorTest, TheUpdateStepFailsForEachOfItsCauses) {
@@ -156,38 +161,22 @@ TEST_F(LaunchErrorTest, AnUpdateEndingWithStatusTwoFails) {
 }
 
 TEST_F(LaunchErrorTest, AnInitModuleThatDoesNotLoadOrLacksItsEntryFails) {
-  TGameConfig missing;
-  missing.InitKind = "1";
-  missing.InitModule = "init.so";
-  auto no_module = UpdateCurrent(missing);
-  ASSERT_EQ(no_module->State(), lsReady);
-  no_module->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
-  ExpectFailed(*no_module, leInitModuleLoad);
-}
-
-TEST_F(LaunchErrorTest, AnInitModuleWithoutInitGameFails) {
-  // The update module has no InitGame.
   TGameConfig config;
   config.InitKind = "1";
+  config.InitModule = "init.so";
+  ExpectFailed(*LaunchCurrent(config), leInitModuleLoad);
+  // The update module has no InitGame.
   config.InitModule = "update.so";
-  auto launcher = UpdateCurrent(config);
-  ASSERT_EQ(launcher->State(), lsReady);
-  launcher->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
-  ExpectFailed(*launcher, leInitEntryMissing);
+  ExpectFailed(*LaunchCurrent(config), leInitEntryMissing);
 }
 
 TEST_F(LaunchErrorTest, AProgramThatCannotStartFails) {
-  auto launcher = UpdateCurrent({});
-  ASSERT_EQ(launcher->State(), lsReady);
   FailStart_ = true;
-  launcher->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
-  ExpectFailed(*launcher, leProcessStart);
+  ExpectFailed(*LaunchCurrent({}), leProcessStart);
 }
 
 TEST_F(LaunchErrorTest, AWindowThatDoesNotBecomeAChildFailsButIsShown) {
-  auto launcher = UpdateCurrent({});
-  ASSERT_EQ(launcher->State(), lsReady);
-  launcher->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
+  auto launcher = LaunchCurrent({});
   ASSERT_EQ(launcher->State(), lsStarting);
   Windows_.FailSetParent = true;
   const TWindowHandle game = Windows_.AddTopLevel(kWindowTitle, kWindowClass, kGamePid);
@@ -274,8 +263,7 @@ TEST_F(AbortTest, AbortBeforeTheGameRunsFailsButKeepsTheUnits) {
   ready.reset();
 
   // A game that never opens its window waits until the abort.
-  auto starting = UpdateCurrent({});
-  starting->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
+  auto starting = LaunchCurrent({});
   for (int i = 0; i < 3; ++i) starting->Tick();
   ASSERT_EQ(starting->State(), lsStarting);
   starting->AbortGame();
@@ -283,9 +271,8 @@ TEST_F(AbortTest, AbortBeforeTheGameRunsFailsButKeepsTheUnits) {
 }
 
 TEST_F(AbortTest, AbortWhileRunningClosesTheGameWindow) {
-  auto launcher = UpdateCurrent({});
   const TWindowHandle game = Windows_.AddTopLevel(kWindowTitle, kWindowClass, kGamePid);
-  launcher->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
+  auto launcher = LaunchCurrent({});
   ASSERT_EQ(launcher->State(), lsRunning);
   launcher->AbortGame();
   ExpectFailed(*launcher, leAborted);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ScratchFolder.h"
+#include "TempFolder.h"
 
 namespace qel {
 namespace {
@@ -81,7 +81,7 @@ TEST(DiskSpaceTest, DuplicatesDoNotTakeThePlacesOfLaterRoots) {
 }
 
 TEST(DiskSpaceTest, FreeSpaceOfARealFolderAndNothingForAMissingOne) {
-  test::TScratchFolder scratch;
+  test::TTempFolder scratch;
   const std::optional<uint64_t> available = BytesAvailableToCaller(scratch.Path());
   ASSERT_TRUE(available.has_value());
   EXPECT_GT(*available, 0u);

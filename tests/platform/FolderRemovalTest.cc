@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "ScratchFolder.h"
+#include "TempFolder.h"
 
 namespace qel {
 namespace {
@@ -42,7 +42,7 @@ class FolderRemovalTest : public testing::Test {
     return path;
   }
   void MakeFile(const std::string& path, perms permissions = perms::owner_read) {
-    test::WriteTextFile(path, "content of " + path);
+    test::PutFile(path, "content of " + path);
     fs::permissions(path, permissions, fs::perm_options::replace);
   }
 
@@ -67,7 +67,7 @@ class FolderRemovalTest : public testing::Test {
     return checked;
   }
 
-  test::TScratchFolder Scratch;
+  test::TTempFolder Scratch;
 };
 
 TEST_F(FolderRemovalTest, RemovesANestedTreeWithReadOnlyEntries) {
@@ -113,8 +113,8 @@ TEST_F(FolderRemovalTest, RemovesLinksButNotWhatTheyPointTo) {
 
   EXPECT_TRUE(DeleteTree(game));
   EXPECT_FALSE(fs::exists(fs::symlink_status(Scratch / "game")));
-  EXPECT_EQ(test::ReadTextFile(outside + "file"), "content of " + outside + "file");
-  EXPECT_EQ(test::ReadTextFile(outside + "folder/inner"), "content of " + outside + "folder/inner");
+  EXPECT_EQ(test::FileContent(outside + "file"), "content of " + outside + "file");
+  EXPECT_EQ(test::FileContent(outside + "folder/inner"), "content of " + outside + "folder/inner");
   EXPECT_EQ(fs::status(outside + "folder").permissions(), perms::owner_read | perms::owner_exec);
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ScratchFolder.h"
+#include "TempFolder.h"
 #include "platform/Error.h"
 #include "platform/Loop.h"
 #include "platform/ProcessEnvironment.h"
@@ -45,7 +45,7 @@ class GameProcessTest : public testing::Test {
   // report that exists is complete.
   std::string WriteGame(const std::string& name, fs::perms permissions) {
     const std::string program = Scratch / name;
-    test::WriteTextFile(program,
+    test::PutFile(program,
                         "#!/bin/sh\n"
                         "{\n"
                         "  echo \"$#\"\n"
@@ -62,7 +62,7 @@ class GameProcessTest : public testing::Test {
 
   TReport WaitForReport() {
     EXPECT_TRUE(RunLoopUntil([&] { return fs::exists(Report); }, kWaitMs));
-    std::istringstream lines(test::ReadTextFile(Report));
+    std::istringstream lines(test::FileContent(Report));
     TReport report;
     std::getline(lines, report.ArgumentCount);
     std::getline(lines, report.FirstArgument);
@@ -74,7 +74,7 @@ class GameProcessTest : public testing::Test {
     return report;
   }
 
-  test::TScratchFolder Scratch;
+  test::TTempFolder Scratch;
   const std::string Report = Scratch / "report.txt";
   const std::string WorkFolder = Scratch / "install folder/";
 
@@ -194,7 +194,7 @@ TEST_F(GameProcessTest, WhatCannotBeStartedRaisesNamingTheProgram) {
 
   // Not an executable format and no interpreter line.
   const std::string text = Scratch / "readme";
-  test::WriteTextFile(text, "\x7f" "ELF garbage");
+  test::PutFile(text, "\x7f" "ELF garbage");
   EXPECT_NE(StartFailure(text, WorkFolder).find(text), std::string::npos);
   EXPECT_FALSE(fs::exists(Report));
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "ScratchFolder.h"
+#include "TempFolder.h"
 
 namespace qel {
 namespace {
@@ -44,7 +44,7 @@ class TPipe {
 
 // Whether the thread sleeps in the kernel, as a thread blocked in a wait does.
 bool ThreadIsSleeping(pid_t thread) {
-  const std::string stat = test::ReadTextFile("/proc/self/task/" + std::to_string(thread) + "/stat");
+  const std::string stat = test::FileContent("/proc/self/task/" + std::to_string(thread) + "/stat");
   const size_t name_end = stat.rfind(')');
   return name_end != std::string::npos && name_end + 2 < stat.size() && stat[name_end + 2] == 'S';
 }

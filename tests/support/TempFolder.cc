@@ -27,8 +27,15 @@ TTempFolder::TTempFolder() {
 }
 
 TTempFolder::~TTempFolder() {
-  std::error_code ignored;
-  fs::remove_all(Path_, ignored);
+  // Folders a test made read-only would keep their entries from going.
+  std::error_code error;
+  fs::permissions(Path_, fs::perms::owner_all, fs::perm_options::add, error);
+  for (auto it = fs::recursive_directory_iterator(Path_, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_directory(error) && !it->is_symlink(error))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+  }
+  fs::remove_all(Path_, error);
 }
 
 std::string FileContent(const std::string& path) {

@@ -1,5 +1,5 @@
 // A fresh folder of the user's own (mode 0700) below the test's temporary
-// folder, removed with everything in it at the end.
+// folder, removed with everything in it at the end, read-only parts included.
 #pragma once
 
 #include <string>

@@ -9,6 +9,7 @@
 #include "ObjectFolderFixture.h"
 #include "SampleGamePacks.h"
 #include "launch/GameLauncher.h"
+#include "launch/GameRegister.h"
 #include "net/HttpDownloader.h"
 #include "platform/Loop.h"
 #include "platform/NativeWindows.h"
@@ -55,6 +56,15 @@ class LaunchEndToEndTest : public ObjectFolderFixture {
         kPatienceMs);
   }
 
+  // A fresh install of the packs, fetched, unpacked and updated.
+  std::unique_ptr<TGameLauncher> Ready(const TSampleGamePacks& packs) {
+    auto launcher = NewLauncher(packs);
+    launcher->Start();
+    EXPECT_TRUE(TickUntil(*launcher, lsReady));
+    EXPECT_EQ(launcher->State(), lsReady) << "error " << int(launcher->ErrorCode());
+    return launcher;
+  }
+
   std::string Installed(const std::string& name) { return PluginFolder_ / (std::string(kSampleGameId) + "/" + name); }
 
   TNginxServer Nginx_;
@@ -65,10 +75,8 @@ class LaunchEndToEndTest : public ObjectFolderFixture {
 
 TEST_F(LaunchEndToEndTest, AFreshInstallStartsTheGameProcessInsideTheHostWindow) {
   TSampleGamePacks packs(Nginx_, 2);
-  auto launcher = NewLauncher(packs);
-  launcher->Start();
-  ASSERT_TRUE(TickUntil(*launcher, lsReady));
-  ASSERT_EQ(launcher->State(), lsReady) << "error " << int(launcher->ErrorCode());
+  auto launcher = Ready(packs);
+  ASSERT_EQ(launcher->State(), lsReady);
   EXPECT_EQ(Seen_, (std::vector<TLaunchState>{lsDownloading, lsUpdatePending, lsUpdating, lsReady}));
   EXPECT_EQ(FileContent(Installed("patch.txt")), "the second version's patch\n");
 
@@ -97,9 +105,8 @@ TEST_F(LaunchEndToEndTest, AFreshInstallStartsTheGameProcessInsideTheHostWindow)
 
 TEST_F(LaunchEndToEndTest, AnEmptyParameterStringStillStartsTheGame) {
   TSampleGamePacks packs(Nginx_, 2);
-  auto launcher = NewLauncher(packs);
-  launcher->Start();
-  ASSERT_TRUE(TickUntil(*launcher, lsReady));
+  auto launcher = Ready(packs);
+  ASSERT_EQ(launcher->State(), lsReady);
   launcher->Launch(Host());
   ASSERT_TRUE(TickUntil(*launcher, lsRunning));
   EXPECT_EQ(launcher->State(), lsRunning);
@@ -108,9 +115,8 @@ TEST_F(LaunchEndToEndTest, AnEmptyParameterStringStillStartsTheGame) {
 
 TEST_F(LaunchEndToEndTest, TheInitModuleMakesTheGameWindowAChildOfTheHost) {
   TSampleGamePacks packs(Nginx_, 1);
-  auto launcher = NewLauncher(packs);
-  launcher->Start();
-  ASSERT_TRUE(TickUntil(*launcher, lsReady));
+  auto launcher = Ready(packs);
+  ASSERT_EQ(launcher->State(), lsReady);
   launcher->Launch(Host());
   ASSERT_EQ(launcher->State(), lsRunning) << "error " << int(launcher->ErrorCode());
   EXPECT_EQ(RunningCalls_, 1);
@@ -123,9 +129,8 @@ TEST_F(LaunchEndToEndTest, TheInitModuleMakesTheGameWindowAChildOfTheHost) {
 
 TEST_F(LaunchEndToEndTest, AnInitModuleThatRefusesFails) {
   TSampleGamePacks packs(Nginx_, 1);
-  auto launcher = NewLauncher(packs);
-  launcher->Start();
-  ASSERT_TRUE(TickUntil(*launcher, lsReady));
+  auto launcher = Ready(packs);
+  ASSERT_EQ(launcher->State(), lsReady);
   launcher->SetLaunchInfo("", "", "initfail", 0, 0, 0);
   launcher->Launch(Host());
   EXPECT_EQ(launcher->State(), lsFailed);
@@ -134,9 +139,8 @@ TEST_F(LaunchEndToEndTest, AnInitModuleThatRefusesFails) {
 
 TEST_F(LaunchEndToEndTest, AGameProgramThatIsGoneCannotStart) {
   TSampleGamePacks packs(Nginx_, 2);
-  auto launcher = NewLauncher(packs);
-  launcher->Start();
-  ASSERT_TRUE(TickUntil(*launcher, lsReady));
+  auto launcher = Ready(packs);
+  ASSERT_EQ(launcher->State(), lsReady);
   std::filesystem::remove(Installed("bin/samplegame"));
   launcher->Launch(Host());
   EXPECT_EQ(launcher->State(), lsFailed);
@@ -145,9 +149,8 @@ TEST_F(LaunchEndToEndTest, AGameProgramThatIsGoneCannotStart) {
 
 TEST_F(LaunchEndToEndTest, AGameWindowWhoseHostIsGoneCannotBeEmbedded) {
   TSampleGamePacks packs(Nginx_, 2);
-  auto launcher = NewLauncher(packs);
-  launcher->Start();
-  ASSERT_TRUE(TickUntil(*launcher, lsReady));
+  auto launcher = Ready(packs);
+  ASSERT_EQ(launcher->State(), lsReady);
   // The game opens its window a little later, after its host has gone.
   launcher->SetLaunchInfo("", "", "delayms:300", 0, 0, 0);
   launcher->Launch(Host());
@@ -161,9 +164,8 @@ TEST_F(LaunchEndToEndTest, AGameWindowWhoseHostIsGoneCannotBeEmbedded) {
 
 TEST_F(LaunchEndToEndTest, AGameThatNeverOpensItsWindowWaitsUntilTheAbort) {
   TSampleGamePacks packs(Nginx_, 2);
-  auto launcher = NewLauncher(packs);
-  launcher->Start();
-  ASSERT_TRUE(TickUntil(*launcher, lsReady));
+  auto launcher = Ready(packs);
+  ASSERT_EQ(launcher->State(), lsReady);
   launcher->SetLaunchInfo("", "", "nowindow", 0, 0, 0);
   launcher->Launch(Host());
   // Started: it has written what it received.
@@ -183,13 +185,27 @@ TEST_F(LaunchEndToEndTest, AGameThatNeverOpensItsWindowWaitsUntilTheAbort) {
 
 TEST_F(LaunchEndToEndTest, AFailedDownloadIsReportedAndTheNextVisitStartsAgain) {
   TSampleGamePacks packs(Nginx_, 2);
-  std::filesystem::remove(Nginx_.Root() + "update.pack");
+  const std::string update_pack = Nginx_.Root() + "update.pack";
+  std::filesystem::rename(update_pack, update_pack + ".later");
   auto launcher = NewLauncher(packs);
   launcher->Start();
   ASSERT_TRUE(TickUntil(*launcher, lsReady));
   EXPECT_EQ(launcher->State(), lsFailed);
   EXPECT_EQ(launcher->ErrorCode(), leDownloadFailed);
   EXPECT_EQ(launcher->RunUnits(), 0);
+  launcher.reset();
+
+  // A new install is recorded only once complete: the next visit starts
+  // from the beginning, in the same folder, and gets there.
+  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath(kSampleGameId), "");
+  std::filesystem::rename(update_pack + ".later", update_pack);
+  auto again = NewLauncher(packs);
+  again->Start();
+  EXPECT_EQ(again->State(), lsDownloading);
+  EXPECT_TRUE(again->NewInstall());
+  EXPECT_EQ(again->Downloader()->State(), dsInitDownloading);
+  ASSERT_TRUE(TickUntil(*again, lsReady));
+  EXPECT_EQ(again->State(), lsReady);
 }
 
 }  // namespace
