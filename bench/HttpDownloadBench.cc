@@ -28,6 +28,7 @@
 #include <random>
 #include <string>
 
+#include "BenchSupport.h"
 #include "NginxServer.h"
 #include "net/HttpRequest.h"
 #include "platform/Loop.h"
@@ -77,14 +78,6 @@ void MakeFile(const std::string& path, int64_t size) {
   if (!file.flush()) throw std::runtime_error("cannot write " + path);
 }
 
-int64_t ProcStatusKiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.starts_with(field)) return std::atoll(line.c_str() + std::strlen(field));
-  return 0;
-}
-
 // Ticks every millisecond on the loop and keeps the longest gap between
 // ticks, in wall time and in the process's processor time. On a busy machine
 // the wall time also holds the time other processes had the processor; the
@@ -127,10 +120,9 @@ class TStallProbe {
 
 void DownloadWithHttpRequest(benchmark::State& state) {
   TStallProbe probe;
+  TPeakMemory memory;
   for (auto _ : state) {
-    // Restart the peak count at what the process holds now.
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const int64_t before = ProcStatusKiB("VmRSS:");
+    memory.Start();
     probe.Start();
     const TClock::time_point start = TClock::now();
     auto request = std::make_unique<THttpRequest>();
@@ -156,7 +148,7 @@ void DownloadWithHttpRequest(benchmark::State& state) {
       return;
     }
     g_results.OursSeconds += seconds / static_cast<double>(state.max_iterations);
-    g_results.PeakMiB = std::max(g_results.PeakMiB, static_cast<double>(ProcStatusKiB("VmHWM:") - before) / 1024);
+    g_results.PeakMiB = std::max(g_results.PeakMiB, memory.GrowthMiB());
     g_results.LongestStallMs = std::max(g_results.LongestStallMs, probe.LongestWallMs());
     g_results.LongestBusyMs = std::max(g_results.LongestBusyMs, probe.LongestCpuMs());
   }
@@ -252,20 +244,19 @@ void PrintSummary() {
       g_results.LongestFreeMs);
 }
 
-// Takes this program's own flags out of argv; benchmark's stay.
 TSettings ParseSettings(int& argc, char** argv) {
   TSettings settings;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.starts_with("--file_mb="))
-      settings.FileBytes = std::atoll(arg.c_str() + 10) * 1000 * 1000;
-    else if (arg.starts_with("--iterations="))
-      settings.Iterations = std::max(1, std::atoi(arg.c_str() + 13));
-    else
-      argv[kept++] = argv[i];
-  }
-  argc = kept;
+  TakeOwnFlags(argc, argv, [&](const std::string& arg) {
+    int64_t value = 0;
+    if (FlagValue(arg, "--file_mb", value)) {
+      settings.FileBytes = value * 1000 * 1000;
+    } else if (FlagValue(arg, "--iterations", value)) {
+      settings.Iterations = static_cast<int>(std::max<int64_t>(1, value));
+    } else {
+      return false;
+    }
+    return true;
+  });
   return settings;
 }
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "pack/ExtractThread.h"
 #include "pack/PackFormat.h"
 #include "platform/Resource.h"
@@ -147,14 +148,6 @@ void Prepare(const TSettings& settings) {
   pack.read(reinterpret_cast<char*>(&g_work.MaxBlockSize), sizeof g_work.MaxBlockSize);
 }
 
-int64_t ProcStatusKiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.starts_with(field)) return std::atoll(line.c_str() + std::strlen(field));
-  return 0;
-}
-
 fs::path FreshOutput() {
   const fs::path out = g_work.Root / "out";
   fs::remove_all(out);
@@ -163,11 +156,10 @@ fs::path FreshOutput() {
 }
 
 void ExtractWithQelpack(benchmark::State& state) {
+  TPeakMemory memory;
   for (auto _ : state) {
     const fs::path out = FreshOutput();
-    // Restart the peak count at what the process holds now.
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const int64_t before = ProcStatusKiB("VmRSS:");
+    memory.Start();
     const auto start = std::chrono::steady_clock::now();
     std::ifstream file(g_work.Pack, std::ios::binary | std::ios::ate);
     std::vector<uint8_t> pack(static_cast<size_t>(file.tellg()));
@@ -188,8 +180,7 @@ void ExtractWithQelpack(benchmark::State& state) {
       return;
     }
     g_results.OursSeconds += seconds / static_cast<double>(state.max_iterations);
-    g_results.PeakMiB =
-        std::max(g_results.PeakMiB, static_cast<double>(ProcStatusKiB("VmHWM:") - before) / 1024);
+    g_results.PeakMiB = std::max(g_results.PeakMiB, memory.GrowthMiB());
   }
   state.SetBytesProcessed(state.iterations() * g_work.TreeBytes);
   state.counters["peak_MiB"] = g_results.PeakMiB;
@@ -223,24 +214,23 @@ void PrintSummary() {
       g_results.PeakMiB, budget);
 }
 
-// Takes this program's own flags out of argv; benchmark's stay.
 TSettings ParseSettings(int& argc, char** argv) {
   TSettings settings;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.starts_with("--pack_mb="))
-      settings.PackBytes = std::atoll(arg.c_str() + 10) * 1000 * 1000;
-    else if (arg.starts_with("--files="))
-      settings.Files = std::atoi(arg.c_str() + 8);
-    else if (arg.starts_with("--iterations="))
-      settings.Iterations = std::max(1, std::atoi(arg.c_str() + 13));
-    else if (arg == "--keep")
+  TakeOwnFlags(argc, argv, [&](const std::string& arg) {
+    int64_t value = 0;
+    if (FlagValue(arg, "--pack_mb", value)) {
+      settings.PackBytes = value * 1000 * 1000;
+    } else if (FlagValue(arg, "--files", value)) {
+      settings.Files = static_cast<int>(value);
+    } else if (FlagValue(arg, "--iterations", value)) {
+      settings.Iterations = static_cast<int>(std::max<int64_t>(1, value));
+    } else if (arg == "--keep") {
       settings.Keep = true;
-    else
-      argv[kept++] = argv[i];
-  }
-  argc = kept;
+    } else {
+      return false;
+    }
+    return true;
+  });
   return settings;
 }
 
