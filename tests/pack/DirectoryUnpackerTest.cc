@@ -17,7 +17,7 @@ class DirectoryUnpackerTest : public testing::Test {
   // Opens and steps to the end; the last result.
   TStepResult Unpack(const std::vector<uint8_t>& body) {
     Body_ = body;
-    TDirectoryUnpacker unpacker(Temp_.Dest());
+    TDirectoryUnpacker unpacker((Temp_ / "dest/"));
     TStepResult result = unpacker.Open(Body_);
     ++Steps_;
     while (result == srContinue) {
@@ -27,7 +27,7 @@ class DirectoryUnpackerTest : public testing::Test {
     return result;
   }
   TTree Written() const {
-    return fs::exists(Temp_.Dest()) ? ReadTree(Temp_.Dest()) : TTree{{"", "<no folder>"}};
+    return fs::exists((Temp_ / "dest/")) ? ReadTree((Temp_ / "dest/")) : TTree{{"", "<no folder>"}};
   }
 
   TTempFolder Temp_;
@@ -87,7 +87,7 @@ TEST_F(DirectoryUnpackerTest, SingleFileLargerThanTheBlockBufferStreamsIntoItsFi
   b.Compressed(1, text);
   b.MaxBlockSize = 1024;
   EXPECT_EQ(Unpack(b.Body()), srDone);
-  EXPECT_EQ(ReadText(Temp_.Dest() + "big"), text);
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "big"), text);
 }
 
 TEST_F(DirectoryUnpackerTest, StreamLongerThanTheBlockReadsOnlyTheBlocksBytes) {
@@ -96,17 +96,17 @@ TEST_F(DirectoryUnpackerTest, StreamLongerThanTheBlockReadsOnlyTheBlocksBytes) {
   b.File("b", "4567");
   b.Compressed(2, "01234567 and more", 8);
   EXPECT_EQ(Unpack(b.Body()), srDone);
-  EXPECT_EQ(ReadText(Temp_.Dest() + "b"), "4567");
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "b"), "4567");
 }
 
 TEST_F(DirectoryUnpackerTest, ExistingFolderIsKeptAndExistingFileOverwritten) {
-  fs::create_directories(Temp_.Dest() + "dir");
-  WriteText(Temp_.Dest() + "dir/f", "a much longer old content");
+  fs::create_directories((Temp_ / "dest/") + "dir");
+  WriteText((Temp_ / "dest/") + "dir/f", "a much longer old content");
   TBodyBuilder b;
   b.File("f", "new", b.Folder("dir"));
   b.Stored(2, "new");
   EXPECT_EQ(Unpack(b.Body()), srDone);
-  EXPECT_EQ(ReadText(Temp_.Dest() + "dir/f"), "new");
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "dir/f"), "new");
 }
 
 TEST_F(DirectoryUnpackerTest, SingleFileBlockMustCoverAFileOfItsSize) {
@@ -119,7 +119,7 @@ TEST_F(DirectoryUnpackerTest, SingleFileBlockMustCoverAFileOfItsSize) {
   wrong_size.File("f", TextBytes(99));
   wrong_size.Compressed(1, TextBytes(100));
   EXPECT_EQ(Unpack(wrong_size.Body()), srFailed);
-  EXPECT_FALSE(fs::exists(Temp_.Dest() + "f"));
+  EXPECT_FALSE(fs::exists((Temp_ / "dest/") + "f"));
 }
 
 TEST_F(DirectoryUnpackerTest, BytesAfterTheLastBlockAreReadAsABlock) {
@@ -129,7 +129,7 @@ TEST_F(DirectoryUnpackerTest, BytesAfterTheLastBlockAreReadAsABlock) {
   const uint8_t trailing[] = {1, 2, 3, 4};
   b.Raw(trailing);
   EXPECT_EQ(Unpack(b.Body()), srFailed);
-  EXPECT_EQ(ReadText(Temp_.Dest() + "f"), "abc");
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "f"), "abc");
 
   TBodyBuilder empty_block;
   empty_block.File("f", "abc");

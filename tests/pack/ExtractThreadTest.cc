@@ -37,11 +37,11 @@ class ExtractThreadTest : public testing::Test {
   // Runs to the end; Succeeded.
   bool Extract(const std::vector<uint8_t>& pack, const std::string& guid = "{Game}",
                TExtractOptions options = {}) {
-    TExtractThread thread(Temp_.Dest(), pack, guid, std::move(options));
+    TExtractThread thread((Temp_ / "dest/"), pack, guid, std::move(options));
     EXPECT_TRUE(thread.WaitFor(kWaitMs));
     return thread.Finished() && thread.Succeeded();
   }
-  bool NothingWritten() const { return !fs::exists(Temp_.Dest()); }
+  bool NothingWritten() const { return !fs::exists((Temp_ / "dest/")); }
 
   TTestKey Key_;
   TTempFolder Temp_;
@@ -50,8 +50,8 @@ class ExtractThreadTest : public testing::Test {
 
 TEST_F(ExtractThreadTest, ValidPackIsUnpackedAndGameMatchIgnoresLetterCase) {
   EXPECT_TRUE(Extract(SignedPack(Body_, "{AbC-Game}"), "{aBc-gAME}"));
-  EXPECT_EQ(ReadText(Temp_.Dest() + "data/one"), "first");
-  EXPECT_EQ(ReadText(Temp_.Dest() + "data/two"), TextBytes(4000));
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "data/one"), "first");
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "data/two"), TextBytes(4000));
 }
 
 TEST_F(ExtractThreadTest, PackForAnotherGameWritesNothing) {
@@ -102,7 +102,7 @@ TEST_F(ExtractThreadTest, StopDuringTheSignatureCheckWritesNothing) {
     if (++steps == 1) Await(self).RequestStop();
   };
   const std::vector<uint8_t> pack = SignedPack(Body_);
-  TExtractThread thread(Temp_.Dest(), pack, "{Game}", options);
+  TExtractThread thread((Temp_ / "dest/"), pack, "{Game}", options);
   self = &thread;
   ASSERT_TRUE(thread.WaitFor(kWaitMs));
   EXPECT_FALSE(thread.Succeeded());
@@ -119,12 +119,12 @@ TEST_F(ExtractThreadTest, StopBetweenBlocksKeepsWhatWasWritten) {
     // One step of the check (8 MiB chunks), then the first block.
     if (++steps == 2) Await(self).RequestStop();
   };
-  TExtractThread thread(Temp_.Dest(), pack, "{Game}", options);
+  TExtractThread thread((Temp_ / "dest/"), pack, "{Game}", options);
   self = &thread;
   ASSERT_TRUE(thread.WaitFor(kWaitMs));
   EXPECT_FALSE(thread.Succeeded());
-  EXPECT_EQ(ReadText(Temp_.Dest() + "data/one"), "first");
-  EXPECT_FALSE(fs::exists(Temp_.Dest() + "data/two"));
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "data/one"), "first");
+  EXPECT_FALSE(fs::exists((Temp_ / "dest/") + "data/two"));
 }
 
 TEST_F(ExtractThreadTest, DestroyingARunningThreadStopsItAndWaits) {
@@ -142,7 +142,7 @@ TEST_F(ExtractThreadTest, DestroyingARunningThreadStopsItAndWaits) {
     saw_stop = Await(self).StopRequested();
   };
   {
-    TExtractThread thread(Temp_.Dest(), pack, "{Game}", options);
+    TExtractThread thread((Temp_ / "dest/"), pack, "{Game}", options);
     self = &thread;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
     while (!inside_step && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
@@ -153,7 +153,7 @@ TEST_F(ExtractThreadTest, DestroyingARunningThreadStopsItAndWaits) {
 }
 
 TEST_F(ExtractThreadTest, FileThatCannotBeWrittenEndsTheRunFailed) {
-  fs::create_directories(Temp_.Dest() + "data/one");
+  fs::create_directories((Temp_ / "dest/") + "data/one");
   EXPECT_FALSE(Extract(SignedPack(Body_)));
 }
 

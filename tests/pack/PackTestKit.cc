@@ -1,7 +1,5 @@
 #include "PackTestKit.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -11,21 +9,6 @@
 #include "qelpack/PackBuilder.h"
 
 namespace qel::test {
-
-TTempFolder::TTempFolder() {
-  static int serial = 0;
-  std::random_device seed;
-  Path_ = fs::path(testing::TempDir()) /
-          ("qelpack-test-" + std::to_string(seed()) + "-" + std::to_string(++serial));
-  fs::create_directories(Path_);
-}
-
-TTempFolder::~TTempFolder() {
-  std::error_code ignored;
-  fs::remove_all(Path_, ignored);
-}
-
-std::string TTempFolder::Dest(const std::string& name) const { return (Path_ / name).string() + "/"; }
 
 const pack_tool::TPackSigner& TTestKey::Signer() {
   static const auto signer = pack_tool::TPackSigner::Generate();

@@ -1,4 +1,4 @@
-// Helpers of the pack tests: temporary folders, a test key installed as the
+// Helpers of the pack tests: a test key installed as the
 // library's public key, hand-built bodies and packs, and folder snapshots.
 #pragma once
 
@@ -10,28 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "pack/PackFormat.h"
 #include "qelpack/PackSigner.h"
 
 namespace qel::test {
 
 namespace fs = std::filesystem;
-
-// A new empty folder, removed with everything in it at the end.
-class TTempFolder {
- public:
-  TTempFolder();
-  ~TTempFolder();
-  TTempFolder(const TTempFolder&) = delete;
-  TTempFolder& operator=(const TTempFolder&) = delete;
-
-  const fs::path& Path() const { return Path_; }
-  // A destination folder below this one, as the unpacker takes it.
-  std::string Dest(const std::string& name = "dest") const;
-
- private:
-  fs::path Path_;
-};
 
 // While it lives, the library's PUBLIC_KEY is the test key's.
 class TTestKey {

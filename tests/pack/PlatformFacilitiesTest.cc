@@ -100,8 +100,8 @@ TEST(ResourceTest, TestOverrideReplacesAndRestoresTheCompiledInResource) {
 class TreeFilesTest : public testing::Test {
  protected:
   TTempFolder Temp_;
-  fs::path Outside_ = Temp_.Path() / "outside";
-  fs::path Inside_ = Temp_.Path() / "inside";
+  fs::path Outside_ = Temp_ / "outside";
+  fs::path Inside_ = Temp_ / "inside";
   void SetUp() override {
     fs::create_directory(Outside_);
     fs::create_directory(Inside_);

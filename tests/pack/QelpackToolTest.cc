@@ -21,7 +21,7 @@ class QelpackToolTest : public testing::Test {
  protected:
   // std::system answers a wait status: the exit code is its second byte.
   TRun Qelpack(const std::string& arguments) {
-    const fs::path log = Temp_.Path() / "log";
+    const fs::path log = Temp_ / "log";
     const std::string command =
         std::string(QEL_QELPACK_PATH) + " " + arguments + " >'" + log.string() + "' 2>&1";
     const int status = std::system(command.c_str());
@@ -56,8 +56,8 @@ class QelpackToolTest : public testing::Test {
 
 TEST_F(QelpackToolTest, CreateThenExtractReproducesTheTreeByteForByte) {
   RequireDevelopmentKeyBuiltIn();
-  const fs::path tree = Temp_.Path() / "tree";
-  const fs::path pack = Temp_.Path() / "game.pack";
+  const fs::path tree = Temp_ / "tree";
+  const fs::path pack = Temp_ / "game.pack";
   MakeTree(tree);
   ASSERT_EQ(Qelpack("create --key " + Q(Key_) + " --guid {Game-1} --max-block 16384 " + Q(tree) +
                     " " + Q(pack)).ExitCode, 0);
@@ -71,20 +71,20 @@ TEST_F(QelpackToolTest, CreateThenExtractReproducesTheTreeByteForByte) {
 
   const TRun verify = Qelpack("verify " + Q(pack));
   EXPECT_EQ(verify.ExitCode, 0) << verify.Output;
-  EXPECT_EQ(Qelpack("extract --guid {GAME-1} " + Q(pack) + " " + Q(Temp_.Path() / "out")).ExitCode, 0);
-  EXPECT_EQ(Qelpack("extract --guid {game-1} " + Q(pack) + " " + Q(Temp_.Path() / "out2") + "/")
+  EXPECT_EQ(Qelpack("extract --guid {GAME-1} " + Q(pack) + " " + Q(Temp_ / "out")).ExitCode, 0);
+  EXPECT_EQ(Qelpack("extract --guid {game-1} " + Q(pack) + " " + Q(Temp_ / "out2") + "/")
                 .ExitCode, 0);
-  EXPECT_EQ(ReadTree(Temp_.Path() / "out"), ReadTree(tree));
-  EXPECT_EQ(ReadTree(Temp_.Path() / "out2"), ReadTree(tree));
+  EXPECT_EQ(ReadTree(Temp_ / "out"), ReadTree(tree));
+  EXPECT_EQ(ReadTree(Temp_ / "out2"), ReadTree(tree));
 }
 
 TEST_F(QelpackToolTest, DamagedPackOrWrongGameIsRefusedAndWritesNothing) {
   RequireDevelopmentKeyBuiltIn();
-  const fs::path tree = Temp_.Path() / "tree";
-  const fs::path pack = Temp_.Path() / "game.pack";
+  const fs::path tree = Temp_ / "tree";
+  const fs::path pack = Temp_ / "game.pack";
   MakeTree(tree);
   ASSERT_EQ(Qelpack("create --key " + Q(Key_) + " --guid G " + Q(tree) + " " + Q(pack)).ExitCode, 0);
-  EXPECT_EQ(Qelpack("extract --guid H " + Q(pack) + " " + Q(Temp_.Path() / "out")).ExitCode, 1);
+  EXPECT_EQ(Qelpack("extract --guid H " + Q(pack) + " " + Q(Temp_ / "out")).ExitCode, 1);
 
   std::string bytes = ReadText(pack);
   bytes[bytes.size() / 2] ^= 1;
@@ -92,27 +92,27 @@ TEST_F(QelpackToolTest, DamagedPackOrWrongGameIsRefusedAndWritesNothing) {
   const TRun verify = Qelpack("verify " + Q(pack));
   EXPECT_EQ(verify.ExitCode, 1);
   EXPECT_NE(verify.Output.find("signature not valid"), std::string::npos);
-  EXPECT_EQ(Qelpack("extract --guid G " + Q(pack) + " " + Q(Temp_.Path() / "out")).ExitCode, 1);
-  EXPECT_FALSE(fs::exists(Temp_.Path() / "out"));
+  EXPECT_EQ(Qelpack("extract --guid G " + Q(pack) + " " + Q(Temp_ / "out")).ExitCode, 1);
+  EXPECT_FALSE(fs::exists(Temp_ / "out"));
 }
 
 TEST_F(QelpackToolTest, KeygenWritesAMatchingPairAndNeverOverwrites) {
-  const fs::path pem = Temp_.Path() / "k.pem";
-  const fs::path blob = Temp_.Path() / "k.blob";
+  const fs::path pem = Temp_ / "k.pem";
+  const fs::path blob = Temp_ / "k.blob";
   ASSERT_EQ(Qelpack("keygen " + Q(pem) + " " + Q(blob)).ExitCode, 0);
   const std::string written = ReadText(blob);
   const auto derived = pack_tool::TPackSigner::Load(pem.string())->PublicBlob();
   EXPECT_EQ(written, std::string(derived.begin(), derived.end()));
   EXPECT_EQ(written.size(), 148u);
 
-  const TRun again = Qelpack("keygen " + Q(pem) + " " + Q(Temp_.Path() / "other.blob"));
+  const TRun again = Qelpack("keygen " + Q(pem) + " " + Q(Temp_ / "other.blob"));
   EXPECT_EQ(again.ExitCode, 1);
   EXPECT_NE(again.Output.find("exists already"), std::string::npos);
-  EXPECT_FALSE(fs::exists(Temp_.Path() / "other.blob"));
+  EXPECT_FALSE(fs::exists(Temp_ / "other.blob"));
 }
 
 TEST_F(QelpackToolTest, BadArgumentsOrFilesGetAMessageAndANonZeroExit) {
-  const fs::path tree = Temp_.Path() / "tree";
+  const fs::path tree = Temp_ / "tree";
   fs::create_directories(tree);
   const std::string create = "create --key " + Q(Key_) + " ";
   const struct {
@@ -129,9 +129,9 @@ TEST_F(QelpackToolTest, BadArgumentsOrFilesGetAMessageAndANonZeroExit) {
       {create + "--guid G --max-block 12x " + Q(tree) + " p", 2, "--max-block"},
       {create + "--guid G --guid H " + Q(tree) + " p", 2, "repeated"},
       {create + "--guid " + std::string(64, 'g') + " " + Q(tree) + " p", 1, "1 to 63 bytes"},
-      {create + "--guid G " + Q(Temp_.Path() / "none") + " p", 1, "not a folder"},
-      {"create --key " + Q(Temp_.Path() / "no.pem") + " --guid G " + Q(tree) + " p", 1, "cannot open"},
-      {"list " + Q(Temp_.Path() / "none.pack"), 1, "cannot open"},
+      {create + "--guid G " + Q(Temp_ / "none") + " p", 1, "not a folder"},
+      {"create --key " + Q(Temp_ / "no.pem") + " --guid G " + Q(tree) + " p", 1, "cannot open"},
+      {"list " + Q(Temp_ / "none.pack"), 1, "cannot open"},
       {"list " + Q(Key_), 1, "damaged or not a pack"},
   };
   for (const auto& c : cases) {
@@ -142,11 +142,11 @@ TEST_F(QelpackToolTest, BadArgumentsOrFilesGetAMessageAndANonZeroExit) {
 }
 
 TEST_F(QelpackToolTest, CreateRefusesLinksInTheTree) {
-  const fs::path tree = Temp_.Path() / "tree";
+  const fs::path tree = Temp_ / "tree";
   fs::create_directories(tree);
   fs::create_symlink("/etc/passwd", tree / "link");
   const TRun run = Qelpack("create --key " + Q(Key_) + " --guid G " + Q(tree) + " " +
-                           Q(Temp_.Path() / "p.pack"));
+                           Q(Temp_ / "p.pack"));
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("only folders and regular files"), std::string::npos);
 }

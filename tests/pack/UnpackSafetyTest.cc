@@ -12,7 +12,7 @@ class UnpackSafetyTest : public testing::Test {
  protected:
   TStepResult Unpack(const TBodyBuilder& builder) {
     Body_ = builder.Body();
-    TDirectoryUnpacker unpacker(Temp_.Dest());
+    TDirectoryUnpacker unpacker((Temp_ / "dest/"));
     TStepResult result = unpacker.Open(Body_);
     while (result == srContinue) result = unpacker.Step();
     return result;
@@ -20,9 +20,9 @@ class UnpackSafetyTest : public testing::Test {
   // Refused when the table is read: not even the destination is made.
   void ExpectRefusedBeforeWriting(const TBodyBuilder& builder) {
     Body_ = builder.Body();
-    TDirectoryUnpacker unpacker(Temp_.Dest());
+    TDirectoryUnpacker unpacker((Temp_ / "dest/"));
     EXPECT_EQ(unpacker.Open(Body_), srFailed);
-    EXPECT_FALSE(fs::exists(Temp_.Dest()));
+    EXPECT_FALSE(fs::exists((Temp_ / "dest/")));
     EXPECT_EQ(ReadTree(Temp_.Path()), (std::map<std::string, std::string>{}));
   }
 
@@ -73,10 +73,10 @@ TEST_F(UnpackSafetyTest, ParentThatIsAFileIsRefused) {
 }
 
 TEST_F(UnpackSafetyTest, FolderEntryThatExistsAsALinkFails) {
-  const fs::path outside = Temp_.Path() / "outside";
+  const fs::path outside = Temp_ / "outside";
   fs::create_directories(outside);
-  fs::create_directories(Temp_.Dest());
-  fs::create_directory_symlink(outside, Temp_.Dest() + "dir");
+  fs::create_directories((Temp_ / "dest/"));
+  fs::create_directory_symlink(outside, (Temp_ / "dest/") + "dir");
   TBodyBuilder b;
   b.File("f", "evil", b.Folder("dir"));
   b.Stored(2, "evil");
@@ -85,10 +85,10 @@ TEST_F(UnpackSafetyTest, FolderEntryThatExistsAsALinkFails) {
 }
 
 TEST_F(UnpackSafetyTest, ExtractingAFileThroughASymlinkFails) {
-  const fs::path outside = Temp_.Path() / "outside.txt";
+  const fs::path outside = Temp_ / "outside.txt";
   WriteText(outside, "keep");
-  fs::create_directories(Temp_.Dest());
-  fs::create_symlink(outside, Temp_.Dest() + "f");
+  fs::create_directories((Temp_ / "dest/"));
+  fs::create_symlink(outside, (Temp_ / "dest/") + "f");
   TBodyBuilder b;
   b.File("f", "evil");
   b.Stored(1, "evil");
