@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "FakeBrowser.h"
+#include "MiniInstanceTest.h"
 #include "MiniPlugin.h"
 
 namespace qel::test {
@@ -29,19 +30,13 @@ TEST(BrowserTableTest, EveryEntryIsFilledAndTheVersionIs27) {
   }
 }
 
-class ServiceTest : public ::testing::Test {
+class ServiceTest : public MiniInstanceTest {
  protected:
   void SetUp() override {
-    mini::Reset();
-    ASSERT_EQ(browser.Initialize(), NPERR_NO_ERROR);
-    instance = browser.NewInstance(mini::kMime, {});
-    ASSERT_NE(instance, nullptr);
+    MiniInstanceTest::SetUp();
+    if (HasFatalFailure()) return;
     browser.ClearCalls();
   }
-
-  FakeBrowser browser{mini::Entry()};
-  NPNetscapeFuncs& npn = browser.BrowserFuncs();
-  std::unique_ptr<FakeInstance> instance;
 };
 
 TEST_F(ServiceTest, CallsAreRecordedAndAnsweredAsConfigured) {

@@ -4,21 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "FakeBrowser.h"
+#include "MiniInstanceTest.h"
 #include "MiniPlugin.h"
 #include "ScopedVariant.h"
 
 namespace qel::test {
 namespace {
 
-class PageModelTest : public ::testing::Test {
+class PageModelTest : public MiniInstanceTest {
  protected:
-  void SetUp() override {
-    mini::Reset();
-    ASSERT_EQ(browser.Initialize(), NPERR_NO_ERROR);
-    instance = browser.NewInstance(mini::kMime, {});
-    ASSERT_NE(instance, nullptr);
-  }
-
   // The property's value as VariantText shows it; "<failed>" when the read fails.
   std::string Read(NPObject* object, const char* name) {
     ScopedVariant value(browser);
@@ -50,10 +44,6 @@ class PageModelTest : public ::testing::Test {
     instance.reset();
     browser.ExpectClean();
   }
-
-  FakeBrowser browser{mini::Entry()};
-  NPNetscapeFuncs& npn = browser.BrowserFuncs();
-  std::unique_ptr<FakeInstance> instance;
 };
 
 TEST_F(PageModelTest, ScriptsEvaluateInTheirWindowUnlessAnEvaluatorAnswersAll) {

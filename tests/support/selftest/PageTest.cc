@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeBrowser.h"
+#include "MiniInstanceTest.h"
 #include "MiniPlugin.h"
 #include "ScopedVariant.h"
 
@@ -21,24 +22,13 @@ static void DeallocateWatched(NPObject* object) {
 }
 }
 
-class PageTest : public ::testing::Test {
+class PageTest : public MiniInstanceTest {
  protected:
-  void SetUp() override {
-    mini::Reset();
-    ASSERT_EQ(browser.Initialize(), NPERR_NO_ERROR);
-    instance = browser.NewInstance(mini::kMime, {});
-    ASSERT_NE(instance, nullptr);
-  }
-
   NPObject* Window() {
     NPObject* window = nullptr;
     EXPECT_EQ(npn.getvalue(instance->Npp(), NPNVWindowNPObject, &window), NPERR_NO_ERROR);
     return window;
   }
-
-  FakeBrowser browser{mini::Entry()};
-  NPNetscapeFuncs& npn = browser.BrowserFuncs();
-  std::unique_ptr<FakeInstance> instance;
 };
 
 TEST_F(PageTest, GetValueAnswersPageObjectsRetainedForTheCaller) {
