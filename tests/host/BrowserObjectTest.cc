@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeBrowser.h"
+#include "RecordingInstanceTest.h"
 #include "RecordingPlugin.h"
 #include "host/BrowserObject.h"
 #include "platform/AnsiText.h"
@@ -10,14 +11,11 @@
 namespace qel::test {
 namespace {
 
-class BrowserObjectTest : public ::testing::Test {
+class BrowserObjectTest : public RecordingInstanceTest {
  protected:
   void SetUp() override {
-    Recording() = {};
     SetAnsiCharsetForTesting("ISO-8859-1");
-    ASSERT_EQ(browser.Initialize(), NPERR_NO_ERROR);
-    instance = browser.NewInstance(kRecordingMime, {});
-    ASSERT_NE(instance, nullptr);
+    RecordingInstanceTest::SetUp();
   }
   void TearDown() override { SetAnsiCharsetForTesting(""); }
 
@@ -26,13 +24,6 @@ class BrowserObjectTest : public ::testing::Test {
     return std::make_unique<TBrowserObject>(instance->Npp(), object);
   }
   FakePageObject& Window() { return browser.Page().Window(); }
-  void Done() {
-    instance.reset();
-    browser.ExpectClean();
-  }
-
-  FakeBrowser browser;
-  std::unique_ptr<FakeInstance> instance;
 };
 
 TEST_F(BrowserObjectTest, AWrapperHoldsOneReferenceForItsLifetime) {

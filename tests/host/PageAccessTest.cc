@@ -5,19 +5,18 @@
 #include <algorithm>
 
 #include "FakeBrowser.h"
+#include "RecordingInstanceTest.h"
 #include "RecordingPlugin.h"
 #include "platform/Error.h"
 
 namespace qel::test {
 namespace {
 
-class PageAccessTest : public ::testing::Test {
+class PageAccessTest : public RecordingInstanceTest {
  protected:
   void SetUp() override {
-    Recording() = {};
-    ASSERT_EQ(browser.Initialize(), NPERR_NO_ERROR);
-    instance = browser.NewInstance(kRecordingMime, {});
-    ASSERT_NE(instance, nullptr);
+    RecordingInstanceTest::SetUp();
+    if (HasFatalFailure()) return;
     plugin = static_cast<TPlugin*>(instance->Npp()->pdata);
   }
 
@@ -36,13 +35,7 @@ class PageAccessTest : public ::testing::Test {
     return {};
   }
   void TopLevelPage() { Page().Window().Set("frameElement", FakeBrowser::NullVariant()); }
-  void Done() {
-    instance.reset();
-    browser.ExpectClean();
-  }
 
-  FakeBrowser browser;
-  std::unique_ptr<FakeInstance> instance;
   TPlugin* plugin = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "FakeBrowser.h"
+#include "RecordingInstanceTest.h"
 #include "RecordingPlugin.h"
 #include "host/URLStream.h"
 
@@ -12,20 +13,14 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class URLStreams : public ::testing::Test {
+class URLStreams : public RecordingInstanceTest {
  protected:
   void SetUp() override {
-    Recording() = {};
-    ASSERT_EQ(browser.Initialize(), NPERR_NO_ERROR);
-    instance = browser.NewInstance(kRecordingMime, {});
-    ASSERT_NE(instance, nullptr);
+    RecordingInstanceTest::SetUp();
     stream.url = "http://127.0.0.1/pack.dat";
     stream.end = 1000;
   }
-  void TearDown() override {
-    instance.reset();
-    browser.ExpectClean();
-  }
+  void TearDown() override { Done(); }
   // Offers `stream` to the instance in the given mode.
   TURLStream* Offer(TStreamMode mode) {
     Recording().StreamMode = mode;
@@ -41,8 +36,6 @@ class URLStreams : public ::testing::Test {
   }
   const NPPluginFuncs& Funcs() { return browser.PluginFuncs(); }
 
-  FakeBrowser browser;
-  std::unique_ptr<FakeInstance> instance;
   NPStream stream{};
 };
 
