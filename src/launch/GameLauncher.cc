@@ -68,8 +68,8 @@ void TGameLauncher::Fail(TLaunchError Code) {
 }
 
 void TGameLauncher::Start() {
-  if (Started_) return;
-  Started_ = true;
+  // Every start leaves the idle state, whatever its outcome.
+  if (State_ != lsIdle) return;
   try {
     Register_ = std::make_unique<TGameRegister>(PluginDir_, *Services_.Files);
     Locks_ = std::make_unique<TGameLocks>(GameId_);

@@ -138,7 +138,6 @@ class TGameLauncher {
   std::unique_ptr<TGameLocks> Locks_;
   bool NewInstall_ = false;
   bool MultiRun_ = false;
-  bool Started_ = false;
   TLaunchState State_ = lsIdle;
   uint8_t ErrorCode_ = leNone;
 };

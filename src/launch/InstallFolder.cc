@@ -10,11 +10,6 @@ bool HasSpace(const TLaunchServices& services, const std::string& folder, uint64
   return available && *available > needed;
 }
 
-// Makes the folder unless it is there; true when it exists afterwards.
-bool EnsureFolder(const TLaunchServices& services, const std::string& folder) {
-  return services.Files->CreateDirectory(folder);
-}
-
 }  // namespace
 
 std::string ChooseInstallFolder(const TLaunchServices& services, const std::string& plugin_dir,
@@ -24,14 +19,14 @@ std::string ChooseInstallFolder(const TLaunchServices& services, const std::stri
   const std::string own = std::string(game_id) + kPathDelimiter;
   if (HasSpace(services, plugin_dir, needed)) {
     const std::string folder = plugin_dir + own;
-    if (EnsureFolder(services, folder)) return folder;
+    if (services.Files->CreateDirectory(folder)) return folder;
   }
   for (const std::string& root : services.InstallRoots()) {
     if (!HasSpace(services, root, needed)) continue;
     const std::string games = root + std::string(kInstallRootFolder) + kPathDelimiter;
-    if (!EnsureFolder(services, games)) continue;
+    if (!services.Files->CreateDirectory(games)) continue;
     const std::string folder = games + own;
-    if (EnsureFolder(services, folder)) return folder;
+    if (services.Files->CreateDirectory(folder)) return folder;
   }
   return {};
 }

@@ -11,7 +11,7 @@ TLaunchServices DefaultLaunchServices() {
   services.Modules = &DefaultModuleLoader();
   services.Windows = &DefaultWindowSystem();
   services.FreeSpace = &BytesAvailableToCaller;
-  services.InstallRoots = [] { return FallbackInstallRoots(); };
+  services.InstallRoots = &FallbackInstallRoots;
   services.StartProcess = &StartGameProcess;
   return services;
 }
