@@ -55,7 +55,7 @@ class TPlugin {
                             uint16_t* stream_type);
 
   // The answer to NPP_GetValue.
-  NPError GetValue(NPPVariable variable, void* value);
+  virtual NPError GetValue(NPPVariable variable, void* value);
 
   NPP Instance() const { return Instance_; }
   TWindowHandle WindowHandle() const { return WindowHandle_; }

@@ -10,11 +10,27 @@ std::unique_ptr<TPlugin> TFormLoaderPlugin::Create(const TPluginCreateArgs& args
   return std::unique_ptr<TPlugin>(new TFormLoaderPlugin(args));
 }
 
-TFormLoaderPlugin::TFormLoaderPlugin(const TPluginCreateArgs& args) : TPlugin(args) {
+TFormLoaderPlugin::TFormLoaderPlugin(const TPluginCreateArgs& args)
+    : TPlugin(args),
+      Services_(InstanceServices()),
+      LaunchServices_(Services_.LaunchServices()),
+      HostWindow_(std::make_unique<TPluginHostWindow>(args.Instance, *LaunchServices_.Windows)) {
   ApplyEmbedAttributes();
+  Form_ = std::make_unique<TfrmPlugin>(*LaunchServices_.Windows);
+  Form_->Timer1.SetHandler(this, &TFormLoaderPlugin::TimerTick);
+  Form_->Timer1.SetEnabled(true);
 }
 
-TFormLoaderPlugin::~TFormLoaderPlugin() = default;
+TFormLoaderPlugin::~TFormLoaderPlugin() {
+  Form_->Timer1.SetEnabled(false);
+  Launcher_.reset();
+  Manager_.reset();
+  MsgSender_.reset();
+  Form_->SetMsgReceiver(nullptr);
+  MsgReceiver_.reset();
+  Form_.reset();
+  HostWindow_.reset();
+}
 
 // Attributes go through the same tables as script writes, in page order; a
 // value that does not fit its property is ignored without a word. Browsers
@@ -38,6 +54,45 @@ void TFormLoaderPlugin::ApplyEmbedAttributes() {
   }
 }
 
+// ---- The window ---------------------------------------------------------------
+
+NPError TFormLoaderPlugin::SetWindow(NPWindow* window) {
+  if (window == nullptr || !HostWindow_->Windowless()) return TPlugin::SetWindow(window);
+  NPWindow own = HostWindow_->Adopt(*window);
+  return TPlugin::SetWindow(&own);
+}
+
+NPError TFormLoaderPlugin::GetValue(NPPVariable variable, void* value) {
+  if (value != nullptr && (variable == NPPVpluginWindowBool || variable == NPPVpluginNeedsXEmbed)) {
+    *static_cast<NPBool*>(value) = !HostWindow_->Windowless();
+    return NPERR_NO_ERROR;
+  }
+  return TPlugin::GetValue(variable, value);
+}
+
+// A window that replaces another takes the form along once it has a parent.
+void TFormLoaderPlugin::AttachWindow() {
+  TPlugin::AttachWindow();
+  if (WindowHandle() == 0) return;
+  LaunchServices_.Windows->ClipChildren(WindowHandle());
+  if (Form_ && Form_->ParentWindow() != 0) Form_->SetParentWindow(WindowHandle());
+}
+
+void TFormLoaderPlugin::WindowChanged() {
+  TPlugin::WindowChanged();
+  if (!Form_ || WindowHandle() == 0) return;
+  const TWindowSize size = LaunchServices_.Windows->ClientSize(WindowHandle());
+  Form_->SetBounds(0, 0, size.Width, size.Height);
+}
+
+void TFormLoaderPlugin::PutFormInWindow() {
+  const TWindowSize size = LaunchServices_.Windows->ClientSize(WindowHandle());
+  Form_->SetBounds(0, 0, size.Width, size.Height);
+  Form_->SetParentWindow(WindowHandle());
+}
+
+// ---- Streams ------------------------------------------------------------------
+
 std::unique_ptr<TScriptablePluginObject> TFormLoaderPlugin::CreateScriptableObject() {
   return std::make_unique<TQELScriptableObject>(*this);
 }
@@ -50,16 +105,82 @@ NPError TFormLoaderPlugin::NewStream(const char*, NPStream*, NPBool, uint16_t*) 
   return NPERR_GENERIC_ERROR;
 }
 
-// The launch workflow and the manager are created by the timer tick; until
-// one exists the actions have nothing to act on and the reads report the
-// idle values.
-void TFormLoaderPlugin::StartGame() {}
-void TFormLoaderPlugin::AbortGame() {}
-void TFormLoaderPlugin::ResetData() {}
-void TFormLoaderPlugin::RemoveGame() {}
-std::string TFormLoaderPlugin::InstallPath() const { return {}; }
-int32_t TFormLoaderPlugin::Progress() const { return 0; }
-int32_t TFormLoaderPlugin::ShowKind() const { return 0; }
-int32_t TFormLoaderPlugin::ErrorCode() const { return 0; }
+// ---- The workflow -------------------------------------------------------------
+
+void TFormLoaderPlugin::TimerTick() {
+  if (Settings_.manage) {
+    // Stopped first: a manager that cannot be made is not tried every 50 ms.
+    Form_->Timer1.SetEnabled(false);
+    if (!Manager_) Manager_ = std::make_unique<TGameManager>(Services_.PluginDir(), *LaunchServices_.Files);
+    return;
+  }
+  if (HostWindow_->FollowElement(*this)) WindowChanged();
+  if (!Launcher_ && WindowHandle() != 0) CreateWorkflow();
+  if (Launcher_) Launcher_->Tick();
+  if (MsgReceiver_) PumpGameRequests();
+}
+
+void TFormLoaderPlugin::CreateWorkflow() {
+  Launcher_ = std::make_unique<TGameLauncher>(LaunchServices_);
+  Launcher_->SetGameInfo(Settings_.gameguid, Settings_.multirun, Settings_.disksize, Settings_.ftpinfo,
+                         Services_.PluginDir());
+  Launcher_->SetDownloader(Services_.DownloaderClass, Settings_.initdata, Settings_.updatedata,
+                           Settings_.initver, Settings_.updatever);
+  Launcher_->OnGameRunning = [this](TGameLauncher& launcher) { OnGameRunning(launcher); };
+  Launcher_->Start();
+  if (!Settings_.bgpic.empty()) {
+    PutFormInWindow();
+    Form_->SetVisible(true);
+  }
+}
+
+void TFormLoaderPlugin::OnGameRunning(TGameLauncher& launcher) {
+  if (!MsgSender_) MsgSender_ = std::make_unique<TQEL_MsgSender>(launcher.GameWindow(), launcher.HostWindow());
+  if (!MsgReceiver_) MsgReceiver_ = std::make_unique<TQEL_MsgReceiver>(launcher.GameWindow());
+  Form_->SetMsgReceiver(MsgReceiver_.get());
+  Form_->SetVisible(true);
+  GameRunning_ = true;
+}
+
+// Only a ready workflow starts the game; otherwise Started stays false and
+// the page may write startapp again later. A form without a window (the
+// instance's window has gone) has nowhere to put the game either.
+void TFormLoaderPlugin::StartGame() {
+  if (Started_ || !Launcher_ || Launcher_->State() != lsReady || WindowHandle() == 0) return;
+  PutFormInWindow();
+  if (Form_->Handle() == 0) return;
+  Launcher_->SetLaunchInfo(Settings_.logid, Settings_.logcode, Settings_.runinfo, Settings_.srcid,
+                           Settings_.dbid, Settings_.gsid);
+  Launcher_->Launch(Form_->Handle());
+  Started_ = true;
+}
+
+void TFormLoaderPlugin::AbortGame() {
+  if (!Launcher_) return;
+  Launcher_->AbortGame();
+  Aborted_ = true;
+}
+
+void TFormLoaderPlugin::ResetData() {
+  if (Manager_) Manager_->ResetData(Settings_.gameguid);
+}
+
+void TFormLoaderPlugin::RemoveGame() {
+  if (Manager_) Manager_->RemoveGame(Settings_.gameguid);
+}
+
+std::string TFormLoaderPlugin::InstallPath() const {
+  if (Launcher_) return Launcher_->InstallPath();
+  if (Manager_) return Manager_->GetInstallPath(Settings_.gameguid);
+  return {};
+}
+
+int32_t TFormLoaderPlugin::Progress() const { return Launcher_ ? Launcher_->GetProgress() : 0; }
+
+int32_t TFormLoaderPlugin::ShowKind() const { return Launcher_ ? Launcher_->GetShowKind() : 0; }
+
+int32_t TFormLoaderPlugin::ErrorCode() const {
+  return Launcher_ && Launcher_->State() == lsFailed ? Launcher_->ErrorCode() : 0;
+}
 
 }  // namespace qel

@@ -1,6 +1,10 @@
 // The launcher's plug-in instance: one per embedded "application/qellauncher"
 // object. It holds every value the page supplies until the launch needs it,
-// and answers the page's property reads and writes.
+// answers the page's property reads and writes, and owns what does the work:
+// the form with its window and 50 ms timer, the launch workflow (or, in
+// manage mode, the manager) and, once the game runs, the game's message
+// channel. Its timer tick steps the workflow and carries out the game's
+// requests against the page.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +12,15 @@
 #include <string>
 #include <string_view>
 
+#include "host/NPPropRes.h"
 #include "host/Plugin.h"
+#include "launch/GameLauncher.h"
+#include "launch/GameManager.h"
+#include "launcher/InstanceServices.h"
+#include "launcher/PluginForm.h"
+#include "launcher/PluginHostWindow.h"
+#include "msg/MsgReceiver.h"
+#include "msg/MsgSender.h"
 
 namespace qel {
 
@@ -47,8 +59,14 @@ struct TLauncherSettings {
 class TFormLoaderPlugin : public TPlugin {
  public:
   static std::unique_ptr<TPlugin> Create(const TPluginCreateArgs& args);
+  // Timer off, then the workflow (which closes a running game), the
+  // manager, the message channel and last the form.
   ~TFormLoaderPlugin() override;
 
+  void AttachWindow() override;
+  void WindowChanged() override;
+  NPError SetWindow(NPWindow* window) override;
+  NPError GetValue(NPPVariable variable, void* value) override;
   std::unique_ptr<TScriptablePluginObject> CreateScriptableObject() override;
   TStreamMode GetStreamMode(const char* mime_type, const char* url) override;
   NPError NewStream(const char* mime_type, NPStream* stream, NPBool seekable,
@@ -66,14 +84,35 @@ class TFormLoaderPlugin : public TPlugin {
   bool GetFlagProperty(std::string_view name) const;
   void SetFlagProperty(std::string_view name, bool value);
 
+  // The form's timer handler: in manage mode makes the manager and stops
+  // for good; otherwise keeps the window over the element, makes the
+  // workflow once there is a window, steps it, and serves the game.
+  void TimerTick();
+  // Carries out every request the game has queued, oldest first.
+  void PumpGameRequests();
+  // Answers a call request with the page's result as reply values.
+  void ReplyWithResult(uint8_t kind, int32_t id, const INPPropRes& result);
+
   const TLauncherSettings& Settings() const { return Settings_; }
   bool Started() const { return Started_; }
   bool Aborted() const { return Aborted_; }
   bool GameRunning() const { return GameRunning_; }
+  TfrmPlugin& Form() { return *Form_; }
+  TPluginHostWindow& HostWindow() { return *HostWindow_; }
+  TGameLauncher* Launcher() const { return Launcher_.get(); }
+  TGameManager* Manager() const { return Manager_.get(); }
+  TQEL_MsgSender* MsgSender() const { return MsgSender_.get(); }
+  TQEL_MsgReceiver* MsgReceiver() const { return MsgReceiver_.get(); }
 
  private:
   explicit TFormLoaderPlugin(const TPluginCreateArgs& args);
   void ApplyEmbedAttributes();
+  void CreateWorkflow();
+  // The form filling the instance's window, as its child.
+  void PutFormInWindow();
+  void OnGameRunning(TGameLauncher& launcher);
+  // The reply value for one plain value of the page.
+  TQEL_Variant ReplyValue(const TVariant& value) const;
 
   // Actions behind the flag writes.
   void StartGame();
@@ -87,7 +126,17 @@ class TFormLoaderPlugin : public TPlugin {
   int32_t ShowKind() const;
   int32_t ErrorCode() const;
 
+  // Copied at construction: a test's later change reaches new instances only.
+  TInstanceServices Services_;
+  TLaunchServices LaunchServices_;
+  // Declared before the form, so that the form's window, its child, goes first.
+  std::unique_ptr<TPluginHostWindow> HostWindow_;
+  std::unique_ptr<TfrmPlugin> Form_;
   TLauncherSettings Settings_;
+  std::unique_ptr<TGameManager> Manager_;
+  std::unique_ptr<TGameLauncher> Launcher_;
+  std::unique_ptr<TQEL_MsgSender> MsgSender_;
+  std::unique_ptr<TQEL_MsgReceiver> MsgReceiver_;
   bool Started_ = false;
   bool Aborted_ = false;
   bool GameRunning_ = false;

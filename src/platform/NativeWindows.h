@@ -58,6 +58,10 @@ class TWindowSystem {
   // without a display.
   virtual bool CloseWindow(TWindowHandle window, int timeout_ms) = 0;
 
+  // Keeps the window's drawing off its children. X11 always does; a Win32
+  // window needs the style for it.
+  virtual void ClipChildren(TWindowHandle window) { (void)window; }
+
   // A plain window of the given size, a child of `parent` (0: a top-level
   // window), shown. 0 when it cannot be made.
   virtual TWindowHandle CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
