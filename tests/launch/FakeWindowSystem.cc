@@ -5,7 +5,7 @@ namespace qel::test {
 TWindowHandle TFakeWindowSystem::AddTopLevel(const std::string& title, const std::string& class_name,
                                              uint32_t process_id) {
   const TWindowHandle window = Next_++;
-  Windows[window] = TWindow{title, class_name, process_id, 0, 300, 200, true};
+  Windows[window] = TWindow{title, class_name, process_id, 0, 0, 0, 300, 200, true};
   return window;
 }
 
@@ -41,9 +41,11 @@ void TFakeWindowSystem::ShowWindow(TWindowHandle window, bool visible) {
   if (IsWindow(window)) Windows[window].Visible = visible;
 }
 
-bool TFakeWindowSystem::MoveWindow(TWindowHandle window, int32_t, int32_t, int32_t width, int32_t height) {
+bool TFakeWindowSystem::MoveWindow(TWindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height) {
   Calls.push_back("move");
   if (!IsWindow(window)) return false;
+  Windows[window].X = x;
+  Windows[window].Y = y;
   Windows[window].Width = width;
   Windows[window].Height = height;
   return true;
@@ -62,14 +64,15 @@ TWindowHandle TFakeWindowSystem::GetParent(TWindowHandle window) {
 
 bool TFakeWindowSystem::CloseWindow(TWindowHandle window, int) {
   CloseRequests.push_back(window);
+  if (OnCloseRequest) OnCloseRequest(window);
   if (ClosesOnRequest) Windows.erase(window);
   return !IsWindow(window);
 }
 
-TWindowHandle TFakeWindowSystem::CreateWindow(TWindowHandle parent, int32_t, int32_t, int32_t width,
+TWindowHandle TFakeWindowSystem::CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
                                               int32_t height) {
   const TWindowHandle window = Next_++;
-  Windows[window] = TWindow{"", "", 0, parent, width, height, true};
+  Windows[window] = TWindow{"", "", 0, parent, x, y, width, height, true};
   return window;
 }
 

@@ -13,11 +13,17 @@ namespace qel::test {
 
 class TFakeWindowSystem : public TWindowSystem {
  public:
+  // Handles count up from `first`: processes that listen on window ids at
+  // the same time need handles of their own.
+  explicit TFakeWindowSystem(TWindowHandle first = 0x400001) : Next_(first) {}
+
   struct TWindow {
     std::string Title;
     std::string ClassName;
     uint32_t ProcessId = 0;
     TWindowHandle Parent = 0;
+    int32_t X = 0;
+    int32_t Y = 0;
     int32_t Width = 0;
     int32_t Height = 0;
     bool Visible = true;
@@ -30,6 +36,8 @@ class TFakeWindowSystem : public TWindowSystem {
   // Whether windows go when asked to close.
   bool ClosesOnRequest = true;
   std::vector<TWindowHandle> CloseRequests;
+  // Called with each close request, before the window goes.
+  std::function<void(TWindowHandle)> OnCloseRequest;
   std::vector<std::string> Calls;  // "hide", "move", "parent", "show", in order
   std::map<TWindowHandle, TWindow> Windows;
 
@@ -48,7 +56,7 @@ class TFakeWindowSystem : public TWindowSystem {
   void DestroyWindow(TWindowHandle window) override;
 
  private:
-  TWindowHandle Next_ = 0x400001;
+  TWindowHandle Next_;
 };
 
 }  // namespace qel::test

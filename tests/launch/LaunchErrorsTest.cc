@@ -96,6 +96,20 @@ TEST_F(LaunchErrorTest, ABusyGameFailsTheStart) {
   EXPECT_EQ(shared->RunUnits(), 1);
 }
 
+// A download needs every run unit; with one held elsewhere the start fails,
+// and the download mutex is free for others at once, not only once this
+// launcher goes.
+TEST_F(LaunchErrorTest, ADownloadThatFindsTheGameRunningGivesTheMutexBackAtOnce) {
+  TNamedSemaphore other(RunSemaphoreName(kGameId), kRunSemaphoreUnits);
+  ASSERT_TRUE(other.TryAcquire());
+  auto launcher = NewLauncher();
+  launcher->Start();
+  ExpectFailed(*launcher, leGameBusy);
+  EXPECT_EQ(launcher->RunUnits(), 0);
+  EXPECT_TRUE(MutexFreeForOthers(kGameId));
+  EXPECT_EQ(FreeUnits(kGameId), kRunSemaphoreUnits - 1);
+}
+
 TEST_F(LaunchErrorTest, AFailedDownloadGivesBackEverything) {
   auto launcher = NewLauncher();
   launcher->Start();

@@ -29,25 +29,6 @@ int FreeUnits(const std::string& game_id) {
   return free;
 }
 
-void TFakeDownloader::StartInitDownload() {
-  ++Starts;
-  State_ = dsInitDownloading;
-}
-
-void TFakeDownloader::StartUpdateDownload() {
-  ++Starts;
-  State_ = dsUpdateDownloading;
-}
-
-void TFakeDownloader::Poll() {
-  if (FailPoll) throw EQelError("the downloader broke down");
-}
-
-void TFakeDownloader::Receive(int32_t received, int32_t total) {
-  InitReceived_ = received;
-  InitTotal_ = total;
-}
-
 TLaunchServices LauncherTest::Services() {
   TLaunchServices services = DefaultLaunchServices();
   services.Windows = &Windows_;
@@ -77,15 +58,7 @@ TFakeDownloader& LauncherTest::FakeOf(TGameLauncher& launcher) {
 
 void LauncherTest::WriteGame(const std::string& folder, const TGameConfig& config,
                              const std::string& update_module) {
-  std::filesystem::create_directories(folder);
-  PutFile(folder + "config.ini",
-          "[GameLaunch]\r\nInitKind=" + config.InitKind + "\r\nInitModule=" + config.InitModule +
-              "\r\nUpdateModule=" + config.UpdateModule + "\r\nWndClassName=" + kWindowClass +
-              "\r\nWndTitle=" + kWindowTitle + "\r\nGameGUID=" + config.GameGuid + "\r\n");
-  if (!update_module.empty()) {
-    std::filesystem::copy_file(update_module, folder + config.UpdateModule,
-                               std::filesystem::copy_options::overwrite_existing);
-  }
+  test::WriteGame(folder, config, update_module);
 }
 
 std::string LauncherTest::InstallCurrentGame(const TGameConfig& config, const std::string& game_id) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "FakeDownloader.h"
+#include "GameFiles.h"
 #include "FakeWindowSystem.h"
 #include "ObjectFolderFixture.h"
 #include "launch/GameLauncher.h"
@@ -20,42 +22,11 @@
 
 namespace qel::test {
 
-inline constexpr char kGameId[] = "samplegame";
-inline constexpr char kWindowTitle[] = "Sample Game";
-inline constexpr char kWindowClass[] = "QelSample";
-
-// Stands in for the HTTP downloader: the test says how far it has come.
-class TFakeDownloader : public TFileDownloader {
- public:
-  static std::unique_ptr<TFileDownloader> Create() { return std::make_unique<TFakeDownloader>(); }
-
-  void StartInitDownload() override;
-  void StartUpdateDownload() override;
-  void AbortDownload() override { ++Aborts; }
-  void Poll() override;
-
-  void Receive(int32_t received, int32_t total);
-  void Finish() { State_ = dsDone; }
-  void Break() { State_ = dsError; }
-
-  int Starts = 0;
-  int Aborts = 0;
-  bool FailPoll = false;
-};
-
 // Whether another thread (as another instance would) can take the game's
 // download mutex now.
 bool MutexFreeForOthers(const std::string& game_id);
 // Run units of the game nobody holds.
 int FreeUnits(const std::string& game_id);
-
-// What config.ini says.
-struct TGameConfig {
-  std::string InitKind = "2";
-  std::string InitModule = "game";
-  std::string UpdateModule = "update.so";
-  std::string GameGuid = kGameId;
-};
 
 class LauncherTest : public ObjectFolderFixture {
  protected:

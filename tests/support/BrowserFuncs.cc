@@ -190,6 +190,7 @@ static NPError FakeGetValue(NPP instance, NPNVariable variable, void* value) {
       *static_cast<NPObject**>(value) = browser->Objects().Retain(&page.PluginElement());
       return NPERR_NO_ERROR;
     default:
+      if (browser->Answers().WriteValueAnswer(variable, value)) return NPERR_NO_ERROR;
       if (auto answer = browser->Answers().BoolAnswer(variable)) {
         *static_cast<NPBool*>(value) = *answer ? 1 : 0;
         return NPERR_NO_ERROR;

@@ -1,5 +1,8 @@
 #include "ServiceAnswers.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace qel::test {
 
 void ServiceAnswers::FailCall(std::string entry, NPError error) {
@@ -28,6 +31,20 @@ std::optional<bool> ServiceAnswers::BoolAnswer(NPNVariable variable) const {
   auto it = bools_.find(variable);
   if (it == bools_.end()) return std::nullopt;
   return it->second;
+}
+
+void ServiceAnswers::AnswerValue(NPNVariable variable, uint64_t value, size_t size) {
+  std::lock_guard lock(mutex_);
+  values_.insert_or_assign(variable, std::pair{value, std::min(size, sizeof value)});
+}
+
+bool ServiceAnswers::WriteValueAnswer(NPNVariable variable, void* out) const {
+  std::lock_guard lock(mutex_);
+  auto it = values_.find(variable);
+  if (it == values_.end()) return false;
+  // Little-endian: the low bytes come first.
+  std::memcpy(out, &it->second.first, it->second.second);
+  return true;
 }
 
 void ServiceAnswers::RememberSetValue(NPPVariable variable, void* value) {

@@ -29,6 +29,12 @@ class ServiceAnswers {
   void AnswerBool(NPNVariable variable, bool value);
   std::optional<bool> BoolAnswer(NPNVariable variable) const;
 
+  // NPN_GetValue(variable) writes the low `size` bytes of `value` (a toolkit
+  // number, a window id), as wide as the browser's own answer would be.
+  void AnswerValue(NPNVariable variable, uint64_t value, size_t size);
+  // The bytes written; false when no answer is set.
+  bool WriteValueAnswer(NPNVariable variable, void* out) const;
+
   void RememberSetValue(NPPVariable variable, void* value);
   // The last NPN_SetValue value for the variable, as an integer.
   std::optional<intptr_t> LastSetValue(NPPVariable variable) const;
@@ -48,6 +54,7 @@ class ServiceAnswers {
   mutable std::mutex mutex_;
   std::map<std::string, NPError, std::less<>> failures_;
   std::map<NPNVariable, bool> bools_;
+  std::map<NPNVariable, std::pair<uint64_t, size_t>> values_;
   std::map<NPPVariable, intptr_t> setValues_;
   Evaluator evaluator_;
   StreamEnder streamEnder_;
