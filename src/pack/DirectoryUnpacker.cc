@@ -5,6 +5,7 @@
 
 #include "pack/EntryRules.h"
 #include "pack/PackFormat.h"
+#include "platform/Error.h"
 #include "platform/TreeFiles.h"
 
 namespace qel {
@@ -16,130 +17,240 @@ TDirectoryUnpacker::TDirectoryUnpacker(std::string DestDir)
 
 TDirectoryUnpacker::~TDirectoryUnpacker() = default;
 
+TStepResult TDirectoryUnpacker::Fail(TPackFailureKind kind, int64_t expected, int64_t actual) {
+  // The first failure is the cause; later calls only see its aftermath.
+  if (Failure_) return srFailed;
+  Failure_.Kind = kind;
+  Failure_.Block = BlockIndex_;
+  Failure_.Expected = expected;
+  Failure_.Actual = actual;
+  return srFailed;
+}
+
+TStepResult TDirectoryUnpacker::FailAtEntry(TPackFailureKind kind, int64_t expected,
+                                            int64_t actual) {
+  if (Failure_) return srFailed;
+  Fail(kind, expected, actual);
+  Failure_.Entry = NextEntry_;
+  Failure_.EntryName = EntryName(Entry(NextEntry_));
+  return srFailed;
+}
+
+TStepResult TDirectoryUnpacker::FailAtPath(TPackFailureKind kind, const std::string& path,
+                                           const std::exception& why) {
+  if (Failure_) return srFailed;
+  if (kind == pfCannotMakeDestDir)
+    Fail(kind);
+  else
+    FailAtEntry(kind);
+  Failure_.Path = path;
+  Failure_.Detail = why.what();
+  return srFailed;
+}
+
 TStepResult TDirectoryUnpacker::Open(std::span<const uint8_t> body) {
-  if (body.size() > INT32_MAX) return srFailed;
+  if (body.size() > INT32_MAX) return Fail(pfPackTooLarge);
   Body_ = body;
   BodyLength_ = static_cast<int32_t>(body.size());
   try {
     return OpenOrThrow();
-  } catch (...) {  // no memory, or DestDir cannot be made
+  } catch (const std::bad_alloc&) {
+    return Fail(pfNoMemory);
+  } catch (const std::exception& failure) {
+    if (!Failure_) {
+      Fail(pfUnexpected);
+      Failure_.Detail = failure.what();
+    }
     return srFailed;
+  } catch (...) {
+    return Fail(pfUnexpected);
   }
 }
 
 TStepResult TDirectoryUnpacker::OpenOrThrow() {
-  if (BodyLength_ < static_cast<int32_t>(sizeof(TBodyHeader))) return srFailed;
+  constexpr auto kHeader = static_cast<int32_t>(sizeof(TBodyHeader));
+  if (BodyLength_ < kHeader) return Fail(pfBodyTooShort, kHeader, BodyLength_);
   TBodyHeader header;
   std::memcpy(&header, Body_.data(), sizeof header);
   const int32_t packed = header.DirectoryPackedSize;
   const int32_t count = header.EntryCount;
-  if (packed < 0 || count < 0 || header.MaxBlockSize < 0) return srFailed;
-  if (packed > BodyLength_ - static_cast<int32_t>(sizeof header)) return srFailed;
+  for (const auto& [value, field] :
+       {std::pair{packed, "DirectoryPackedSize"}, std::pair{count, "EntryCount"},
+        std::pair{header.MaxBlockSize, "MaxBlockSize"}}) {
+    if (value >= 0) continue;
+    Fail(pfBodyNegativeField, 0, value);
+    Failure_.Detail = field;
+    return srFailed;
+  }
+  if (packed > BodyLength_ - kHeader)
+    return Fail(pfEntryTablePastBody, BodyLength_ - kHeader, packed);
   const int64_t table_size = int64_t{count} * int64_t{sizeof(TPackEntry)};
-  if (table_size > kMostInflatedPerByte * packed) return srFailed;
+  // Too few bytes to inflate to the table: refused before memory is spent on it.
+  if (table_size > kMostInflatedPerByte * packed) return Fail(pfEntryTableDamaged, count);
 
   Entries_.assign(static_cast<size_t>(count), TPackEntry{});
   EntryCount_ = count;
   Stream_->SetBuffer(Body_.data() + sizeof header, packed);
   const std::span<uint8_t> table(reinterpret_cast<uint8_t*>(Entries_.data()),
                                  static_cast<size_t>(table_size));
-  if (!Inflater_->InflateExact(*Stream_, table)) return srFailed;
-  if (!EntryTableIsSound(Entries_)) return srFailed;
+  if (!Inflater_->InflateExact(*Stream_, table)) return Fail(pfEntryTableDamaged, count);
+  if (TPackFailure fault = FindEntryTableFault(Entries_)) {
+    Failure_ = std::move(fault);
+    return srFailed;
+  }
 
   // Only a table that cannot reach outside it gets the folder made.
-  MakeFolderIfMissing(DestDir_);
+  try {
+    MakeFolderIfMissing(DestDir_);
+  } catch (const EQelError& failure) {
+    return FailAtPath(pfCannotMakeDestDir, DestDir_, failure);
+  }
   TotalSize_ = header.TotalSize;
   MaxBlockSize_ = header.MaxBlockSize;
   NextEntry_ = 0;
   Unpacked_ = table_size + 8;
-  NextBlock_ = static_cast<int32_t>(sizeof header) + packed;
+  NextBlock_ = kHeader + packed;
+  BlockIndex_ = 0;
   return srContinue;
 }
 
 TStepResult TDirectoryUnpacker::Step() {
-  if (Body_.empty()) return srFailed;
+  if (Body_.empty() || BlockIndex_ < 0) return Fail(pfNotOpened);
   try {
-    return StepOrThrow();
-  } catch (...) {  // a file or folder that cannot be made or written, or no memory
+    const TStepResult result = StepOrThrow();
+    ++BlockIndex_;
+    return result;
+  } catch (const std::bad_alloc&) {
+    return Fail(pfNoMemory);
+  } catch (const std::exception& failure) {
+    if (!Failure_) {
+      Fail(pfUnexpected);
+      Failure_.Detail = failure.what();
+    }
     return srFailed;
+  } catch (...) {
+    return Fail(pfUnexpected);
   }
 }
 
 TStepResult TDirectoryUnpacker::StepOrThrow() {
   constexpr auto kHeader = static_cast<int32_t>(sizeof(TBlockHeader));
-  if (NextBlock_ > BodyLength_ - kHeader) return srFailed;
+  if (NextBlock_ > BodyLength_ - kHeader)
+    return Fail(pfBlockHeaderPastBody, kHeader, BodyLength_ - NextBlock_);
   TBlockHeader block;
   std::memcpy(&block, Body_.data() + NextBlock_, sizeof block);
   const int32_t packed = block.PackedSize;
   const int32_t unpacked = block.UnpackedSize;
   const int32_t count = block.EntryCountInBlock;
   const int32_t data_start = NextBlock_ + kHeader;
-  if (packed < 0 || unpacked < 0 || count < 0 || packed > BodyLength_ - data_start)
+  for (const auto& [value, field] :
+       {std::pair{packed, "PackedSize"}, std::pair{unpacked, "UnpackedSize"},
+        std::pair{count, "EntryCountInBlock"}}) {
+    if (value >= 0) continue;
+    Fail(pfBlockNegativeField, 0, value);
+    Failure_.Detail = field;
     return srFailed;
+  }
+  if (packed > BodyLength_ - data_start)
+    return Fail(pfBlockDataPastBody, packed, BodyLength_ - data_start);
   const std::span<const uint8_t> data = Body_.subspan(static_cast<size_t>(data_start),
                                                       static_cast<size_t>(packed));
 
   int64_t written = 0;
+  TStepResult result = srContinue;
   if (packed == unpacked) {
-    if (!WriteEntries(data, count, written)) return srFailed;
+    result = WriteEntries(data, count, written);
   } else if (count == 1) {
     Stream_->SetBuffer(data.data(), packed);
-    if (!WriteSingleFile(unpacked, packed, written)) return srFailed;
+    result = WriteSingleFile(unpacked, packed, written);
   } else {
+    if (unpacked > MaxBlockSize_) return Fail(pfBlockAboveMaxBlock, MaxBlockSize_, unpacked);
     Stream_->SetBuffer(data.data(), packed);
-    if (!FillBlockBuffer(unpacked, packed)) return srFailed;
+    if (!FillBlockBuffer(unpacked, packed)) return Fail(pfBlockDataDamaged, unpacked);
     const std::span<const uint8_t> inflated(BlockBuffer_.get(), static_cast<size_t>(unpacked));
-    if (!WriteEntries(inflated, count, written)) return srFailed;
+    result = WriteEntries(inflated, count, written);
   }
-  if (written != unpacked) return srFailed;
+  if (result != srContinue) return result;
+  if (written != unpacked) return Fail(pfBlockSizesDiffer, unpacked, written);
 
   Unpacked_ += written;
   NextBlock_ = data_start + packed;
   if (NextBlock_ < BodyLength_) return srContinue;
-  return NextEntry_ == EntryCount_ && Unpacked_ == TotalSize_ ? srDone : srFailed;
+  if (NextEntry_ != EntryCount_)
+    Fail(pfEntriesLeftOver, EntryCount_, NextEntry_);
+  else if (Unpacked_ != TotalSize_)
+    Fail(pfTotalSizeDiffers, TotalSize_, Unpacked_);
+  else
+    return srDone;
+  Failure_.Block = -1;  // the whole pack is at fault, not its last block
+  return srFailed;
 }
 
-bool TDirectoryUnpacker::WriteEntries(std::span<const uint8_t> data, int32_t count,
-                                      int64_t& written) {
+TStepResult TDirectoryUnpacker::WriteEntries(std::span<const uint8_t> data, int32_t count,
+                                             int64_t& written) {
   for (int32_t i = 0; i < count; ++i) {
-    if (NextEntry_ >= EntryCount_) return false;
+    if (NextEntry_ >= EntryCount_) return Fail(pfBlockPastEntryTable, EntryCount_);
     const TPackEntry& entry = Entry(NextEntry_);
+    const std::string path = BuildPath(NextEntry_);
     if (entry.IsFile == 0) {
-      MakeTreeFolder(BuildPath(NextEntry_));
+      try {
+        MakeTreeFolder(path);
+      } catch (const EQelError& failure) {
+        return FailAtPath(pfCannotMakeFolder, path, failure);
+      }
     } else {
-      if (entry.Size < 0 || static_cast<size_t>(entry.Size) > data.size()) return false;
+      if (entry.Size < 0 || static_cast<size_t>(entry.Size) > data.size())
+        return FailAtEntry(pfFileSizePastBlock, entry.Size, static_cast<int64_t>(data.size()));
       const auto size = static_cast<size_t>(entry.Size);
-      auto file = TTreeFile::Create(BuildPath(NextEntry_));
-      file->Write(data.first(size));
-      file->Close();
+      if (WriteFile(path, data.first(size)) != srContinue) return srFailed;
       data = data.subspan(size);
       written += entry.Size;
     }
     ++NextEntry_;
   }
-  return true;
+  return srContinue;
 }
 
-bool TDirectoryUnpacker::WriteSingleFile(int32_t unpacked_size, int32_t packed_size,
-                                         int64_t& written) {
-  if (NextEntry_ >= EntryCount_) return false;
-  const TPackEntry& entry = Entry(NextEntry_);
-  if (entry.IsFile == 0 || entry.Size != unpacked_size) return false;
-  if (unpacked_size > kMostInflatedPerByte * packed_size) return false;
-  auto file = TTreeFile::Create(BuildPath(NextEntry_));
-  if (unpacked_size <= MaxBlockSize_) {
-    // It fits the block buffer, which inflates a whole block fastest.
-    if (!FillBlockBuffer(unpacked_size, packed_size)) return false;
-    file->Write({BlockBuffer_.get(), static_cast<size_t>(unpacked_size)});
-  } else {
-    const bool complete = Inflater_->InflateExactTo(
-        *Stream_, unpacked_size, [&file](std::span<const uint8_t> piece) { file->Write(piece); });
-    if (!complete) return false;
+TStepResult TDirectoryUnpacker::WriteFile(const std::string& path,
+                                          std::span<const uint8_t> content) {
+  try {
+    auto file = TTreeFile::Create(path);
+    file->Write(content);
+    file->Close();
+  } catch (const EQelError& failure) {
+    return FailAtPath(pfCannotWriteFile, path, failure);
   }
-  file->Close();
+  return srContinue;
+}
+
+TStepResult TDirectoryUnpacker::WriteSingleFile(int32_t unpacked_size, int32_t packed_size,
+                                                int64_t& written) {
+  if (NextEntry_ >= EntryCount_) return Fail(pfBlockPastEntryTable, EntryCount_);
+  const TPackEntry& entry = Entry(NextEntry_);
+  if (entry.IsFile == 0) return FailAtEntry(pfSingleFileIsFolder);
+  if (entry.Size != unpacked_size) return FailAtEntry(pfSingleFileSize, unpacked_size, entry.Size);
+  if (unpacked_size > kMostInflatedPerByte * packed_size)
+    return FailAtEntry(pfBlockDataDamaged, unpacked_size);
+  const std::string path = BuildPath(NextEntry_);
+  try {
+    auto file = TTreeFile::Create(path);
+    if (unpacked_size <= MaxBlockSize_) {
+      // It fits the block buffer, which inflates a whole block fastest.
+      if (!FillBlockBuffer(unpacked_size, packed_size))
+        return FailAtEntry(pfBlockDataDamaged, unpacked_size);
+      file->Write({BlockBuffer_.get(), static_cast<size_t>(unpacked_size)});
+    } else {
+      const bool complete = Inflater_->InflateExactTo(
+          *Stream_, unpacked_size, [&file](std::span<const uint8_t> piece) { file->Write(piece); });
+      if (!complete) return FailAtEntry(pfBlockDataDamaged, unpacked_size);
+    }
+    file->Close();
+  } catch (const EQelError& failure) {
+    return FailAtPath(pfCannotWriteFile, path, failure);
+  }
   written += entry.Size;
   ++NextEntry_;
-  return true;
+  return srContinue;
 }
 
 bool TDirectoryUnpacker::FillBlockBuffer(int32_t unpacked_size, int32_t packed_size) {

@@ -19,14 +19,28 @@ bool EntryNameIsSound(const TPackEntry& entry) {
 }
 
 bool EntryTableIsSound(std::span<const TPackEntry> entries) {
+  return !FindEntryTableFault(entries);
+}
+
+TPackFailure FindEntryTableFault(std::span<const TPackEntry> entries) {
+  TPackFailure fault;
   for (size_t index = 0; index < entries.size(); ++index) {
     const TPackEntry& entry = entries[index];
-    if (!EntryNameIsSound(entry)) return false;
-    if (entry.Parent < 0) continue;
-    if (static_cast<size_t>(entry.Parent) >= index) return false;
-    if (entries[static_cast<size_t>(entry.Parent)].IsFile != 0) return false;
+    if (!EntryNameIsSound(entry)) {
+      fault.Kind = pfEntryName;
+    } else if (entry.Parent >= 0 && static_cast<size_t>(entry.Parent) >= index) {
+      fault.Kind = pfEntryParentOutside;
+    } else if (entry.Parent >= 0 && entries[static_cast<size_t>(entry.Parent)].IsFile != 0) {
+      fault.Kind = pfEntryParentIsFile;
+    } else {
+      continue;
+    }
+    fault.Entry = static_cast<int32_t>(index);
+    fault.EntryName = EntryName(entry);
+    fault.Actual = entry.Parent;
+    return fault;
   }
-  return true;
+  return fault;
 }
 
 }  // namespace qel

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "pack/PackFailure.h"
 #include "pack/PackFormat.h"
 
 namespace qel {
@@ -20,5 +21,9 @@ bool EntryNameIsSound(const TPackEntry& entry);
 // Every name is sound, and every Parent is negative or names an earlier
 // directory entry (which also rules out cycles).
 bool EntryTableIsSound(std::span<const TPackEntry> entries);
+
+// The first entry that breaks those rules, and which rule: pfEntryName,
+// pfEntryParentOutside or pfEntryParentIsFile; pfNone for a sound table.
+TPackFailure FindEntryTableFault(std::span<const TPackEntry> entries);
 
 }  // namespace qel

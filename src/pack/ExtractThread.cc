@@ -32,7 +32,12 @@ void TExtractThread::Execute() {
   bool succeeded = false;
   try {
     succeeded = Extract();
-  } catch (...) {  // whatever failed on the way, the run still finishes
+  } catch (const std::bad_alloc&) {  // whatever failed on the way, the run still finishes
+    Fail(pfNoMemory);
+  } catch (const std::exception& failure) {
+    Fail(pfUnexpected, failure.what());
+  } catch (...) {
+    Fail(pfUnexpected);
   }
   {
     const std::lock_guard lock(DoneLock_);
@@ -50,21 +55,40 @@ TStepResult TExtractThread::StepUntilStopped(const std::function<TStepResult()>&
   return result;
 }
 
+bool TExtractThread::Fail(TPackFailure failure) {
+  Failure_ = std::move(failure);
+  return false;
+}
+
+bool TExtractThread::Fail(TPackFailureKind kind, std::string detail) {
+  Failure_.Kind = kind;
+  Failure_.Detail = std::move(detail);
+  return false;
+}
+
 bool TExtractThread::Extract() {
-  if (Pack_.size() > UINT32_MAX) return false;
+  if (Pack_.size() > UINT32_MAX) return Fail(pfPackTooLarge);
   auto checker = std::make_unique<THashChecker>(Options_.ChunkSize);
-  if (checker->Open(Pack_) != srContinue) return false;
-  if (StepUntilStopped([&] { return checker->Step(); }) != srDone) return false;
+  if (checker->Open(Pack_) != srContinue) return Fail(checker->Failure());
+  const TStepResult checked = StepUntilStopped([&] { return checker->Step(); });
+  if (checked == srContinue) return Fail(pfStopped);
+  if (checked != srDone) return Fail(checker->Failure());
   checker.reset();
   // Between the check and the first block is between steps too.
-  if (StopRequested()) return false;
+  if (StopRequested()) return Fail(pfStopped);
 
-  const auto parts = ReadPackParts(Pack_);
-  if (!parts || !IsSameGame(PackGameGuid(parts->Header), GameGuid_)) return false;
+  TPackFailure failure;
+  const auto parts = ReadPackParts(Pack_, &failure);
+  if (!parts) return Fail(std::move(failure));
+  const std::string pack_game = PackGameGuid(parts->Header);
+  if (!IsSameGame(pack_game, GameGuid_)) return Fail(pfWrongGame, pack_game);
 
   auto unpacker = std::make_unique<TDirectoryUnpacker>(DestDir_);
-  if (unpacker->Open(parts->Body) != srContinue) return false;
-  return StepUntilStopped([&] { return unpacker->Step(); }) == srDone;
+  if (unpacker->Open(parts->Body) != srContinue) return Fail(unpacker->Failure());
+  const TStepResult unpacked = StepUntilStopped([&] { return unpacker->Step(); });
+  if (unpacked == srContinue) return Fail(pfStopped);
+  if (unpacked != srDone) return Fail(unpacker->Failure());
+  return true;
 }
 
 }  // namespace qel

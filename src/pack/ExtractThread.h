@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "pack/PackFailure.h"
 #include "pack/StepResult.h"
 
 namespace qel {
@@ -38,6 +39,8 @@ class TExtractThread {
   bool Finished() const { return Outcome_.load(std::memory_order_acquire) != kRunning; }
   // Only meaningful once Finished is true.
   bool Succeeded() const { return Outcome_.load(std::memory_order_acquire) == kSucceeded; }
+  // Why the run failed; only meaningful once Finished is true.
+  const TPackFailure& Failure() const { return Failure_; }
 
   // The thread ends, failed, at its next step.
   void RequestStop() { StopRequested_.store(true, std::memory_order_release); }
@@ -56,11 +59,16 @@ class TExtractThread {
   bool Extract();
   // Steps until a result other than srContinue, or a stop request.
   TStepResult StepUntilStopped(const std::function<TStepResult()>& step);
+  // Records the cause and answers false.
+  bool Fail(TPackFailure failure);
+  bool Fail(TPackFailureKind kind, std::string detail = {});
 
   std::string DestDir_;
   std::span<const uint8_t> Pack_;
   std::string GameGuid_;
   TExtractOptions Options_;
+  // Written by the thread before Outcome_, read by the owner after it.
+  TPackFailure Failure_;
   std::atomic<uint8_t> Outcome_{kRunning};
   std::atomic<bool> StopRequested_{false};
   std::mutex DoneLock_;

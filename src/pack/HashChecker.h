@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 
+#include "pack/PackFailure.h"
 #include "pack/StepResult.h"
 #include "platform/RsaVerify.h"
 
@@ -25,9 +26,12 @@ class THashChecker {
   // Hashes one chunk: srContinue while bytes remain, then srDone for a
   // valid signature and srFailed for anything else.
   TStepResult Step();
+  // Why Open or Step answered srFailed; pfNone until then.
+  const TPackFailure& Failure() const { return Failure_; }
 
  private:
   TStepResult HashNextChunk();
+  TStepResult Fail(TPackFailureKind kind, std::string detail = {});
 
   // OpenSSL needs no verification context of its own: the key and the hash
   // carry theirs.
@@ -38,6 +42,7 @@ class THashChecker {
   uint32_t SignatureLength_ = 0;
   uint32_t ChunkSize_;
   uint32_t Hashed_ = 0;
+  TPackFailure Failure_;
 };
 
 }  // namespace qel

@@ -6,24 +6,46 @@
 
 namespace qel {
 
-std::optional<TPackParts> ReadPackParts(std::span<const uint8_t> pack) {
-  if (pack.size() < kPackFrameSize) return std::nullopt;
+namespace {
+
+std::nullopt_t Fail(TPackFailure* failure, TPackFailureKind kind, int64_t expected,
+                    int64_t actual) {
+  if (failure != nullptr) {
+    failure->Kind = kind;
+    failure->Expected = expected;
+    failure->Actual = actual;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TPackParts> ReadPackParts(std::span<const uint8_t> pack, TPackFailure* failure) {
+  const auto size = static_cast<int64_t>(pack.size());
+  if (pack.size() < kPackFrameSize) return Fail(failure, pfPackTooShort, kPackFrameSize, size);
   TPackFrame frame;
   std::memcpy(&frame, pack.data(), sizeof frame);
   const uint64_t length = frame.SignedLength;
-  if (pack.size() != kPackFrameSize + length + frame.SignatureLength) return std::nullopt;
-  if (length < kPackHeaderSize) return std::nullopt;
+  const auto framed = static_cast<int64_t>(kPackFrameSize + length + frame.SignatureLength);
+  if (size < framed) return Fail(failure, pfPackTruncated, framed, size);
+  if (size > framed) return Fail(failure, pfPackTrailingBytes, framed, size);
+  if (length < kPackHeaderSize)
+    return Fail(failure, pfHeaderTooShort, kPackHeaderSize, static_cast<int64_t>(length));
 
   TPackParts parts;
   parts.Signed = pack.subspan(kPackFrameSize, length);
   parts.Signature = pack.subspan(kPackFrameSize + length);
   std::memcpy(&parts.Header, parts.Signed.data(), sizeof parts.Header);
   const TPackHeader& header = parts.Header;
-  if (header.HeaderSize != kPackHeaderSize || header.FormatVersion != kPackFormatVersion)
-    return std::nullopt;
+  if (header.HeaderSize != kPackHeaderSize)
+    return Fail(failure, pfHeaderSize, kPackHeaderSize, header.HeaderSize);
+  if (header.FormatVersion != kPackFormatVersion)
+    return Fail(failure, pfFormatVersion, kPackFormatVersion, header.FormatVersion);
   if (header.SignedLength < 0 || static_cast<uint64_t>(header.SignedLength) != length)
-    return std::nullopt;
-  if (int64_t{kPackHeaderSize} + header.BodyLength != header.SignedLength) return std::nullopt;
+    return Fail(failure, pfHeaderSignedLength, static_cast<int64_t>(length), header.SignedLength);
+  if (int64_t{kPackHeaderSize} + header.BodyLength != header.SignedLength)
+    return Fail(failure, pfHeaderBodyLength, header.SignedLength - int64_t{kPackHeaderSize},
+                header.BodyLength);
   parts.Body = parts.Signed.subspan(kPackHeaderSize);
   return parts;
 }

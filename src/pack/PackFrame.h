@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "pack/PackFailure.h"
 #include "pack/PackFormat.h"
 
 namespace qel {
@@ -20,8 +21,10 @@ struct TPackParts {
 };
 
 // None unless the size is 8 + L + S, HeaderSize is 152, FormatVersion is 2,
-// the header's SignedLength equals L, and 152 + BodyLength equals it.
-std::optional<TPackParts> ReadPackParts(std::span<const uint8_t> pack);
+// the header's SignedLength equals L, and 152 + BodyLength equals it; then
+// `failure`, when given, says which of these did not hold.
+std::optional<TPackParts> ReadPackParts(std::span<const uint8_t> pack,
+                                        TPackFailure* failure = nullptr);
 
 // The header's GameGuid: up to the first zero byte, or all 64 bytes.
 std::string PackGameGuid(const TPackHeader& header);

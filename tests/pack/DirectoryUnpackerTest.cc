@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "PackTestKit.h"
 
 namespace qel::test {
@@ -24,6 +26,7 @@ class DirectoryUnpackerTest : public testing::Test {
       result = unpacker.Step();
       ++Steps_;
     }
+    Failure_ = unpacker.Failure();
     return result;
   }
   TTree Written() const {
@@ -33,6 +36,7 @@ class DirectoryUnpackerTest : public testing::Test {
   TTempFolder Temp_;
   std::vector<uint8_t> Body_;
   int Steps_ = 0;
+  TPackFailure Failure_;
   const TTree kNothing{{"", "<no folder>"}};
 };
 
@@ -53,6 +57,9 @@ TEST_F(DirectoryUnpackerTest, StoredBlockWhoseSizesDoNotAddUpFailsAfterWritingTh
   b.File("b", "defgh", dir);
   b.Stored(3, "abcdefgh", 9);
   EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfBlockSizesDiffer);
+  EXPECT_EQ(std::tie(Failure_.Block, Failure_.Expected, Failure_.Actual),
+            std::make_tuple(0, int64_t{9}, int64_t{8}));
   EXPECT_EQ(Written(), (TTree{{"dir", "<folder>"}, {"dir/a", "abc"}, {"dir/b", "defgh"}}));
 }
 
@@ -114,11 +121,17 @@ TEST_F(DirectoryUnpackerTest, SingleFileBlockMustCoverAFileOfItsSize) {
   folder.Folder("dir");
   folder.Compressed(1, TextBytes(100));
   EXPECT_EQ(Unpack(folder.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfSingleFileIsFolder);
+  EXPECT_EQ(std::tie(Failure_.Block, Failure_.Entry, Failure_.EntryName),
+            std::make_tuple(0, 0, std::string("dir")));
 
   TBodyBuilder wrong_size;
   wrong_size.File("f", TextBytes(99));
   wrong_size.Compressed(1, TextBytes(100));
   EXPECT_EQ(Unpack(wrong_size.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfSingleFileSize);
+  EXPECT_EQ(std::tie(Failure_.Expected, Failure_.Actual),
+            std::make_tuple(int64_t{100}, int64_t{99}));
   EXPECT_FALSE(fs::exists((Temp_ / "dest/") + "f"));
 }
 
@@ -146,6 +159,8 @@ TEST_F(DirectoryUnpackerTest, TotalSizeMismatchWritesEverythingButFails) {
   b.Stored(1, "de");
   b.TotalSize = 8 + 2 * 274 + 4;
   EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfTotalSizeDiffers);
+  EXPECT_EQ(Failure_.Block, -1);
   EXPECT_EQ(Written(), (TTree{{"f", "abc"}, {"g", "de"}}));
 }
 
@@ -156,6 +171,7 @@ TEST_F(DirectoryUnpackerTest, BlockOfSeveralEntriesLargerThanMaxBlockSizeFails) 
   b.Compressed(2, TextBytes(600) + TextBytes(600));
   b.MaxBlockSize = 1199;
   EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfBlockAboveMaxBlock);
   EXPECT_EQ(Written(), TTree{});
 }
 
@@ -165,6 +181,7 @@ TEST_F(DirectoryUnpackerTest, EntryTableThatInflatesShortWritesNothing) {
   b.Stored(1, "abc");
   b.EntryCount = 2;
   EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfEntryTableDamaged);
   EXPECT_EQ(Written(), kNothing);
 }
 
@@ -173,12 +190,29 @@ TEST_F(DirectoryUnpackerTest, BlockCoveringMoreEntriesThanRemainFails) {
   b.File("f", "abc");
   b.Stored(2, "abc");
   EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfBlockPastEntryTable);
+}
+
+TEST_F(DirectoryUnpackerTest, FailureNamesTheBlockEntryAndPathOfTheFirstFault) {
+  TBodyBuilder b;
+  b.File("a", "abc");
+  b.Stored(1, "abc");
+  const int32_t dir = b.Folder("dir");
+  b.File("f", TextBytes(2000), dir);
+  b.Compressed(2, TextBytes(2000));
+  fs::create_directories((Temp_ / "dest/") + "dir/f");
+  EXPECT_EQ(Unpack(b.Body()), srFailed);
+  EXPECT_EQ(Failure_.Kind, pfCannotWriteFile);
+  EXPECT_EQ(std::tie(Failure_.Block, Failure_.Entry, Failure_.EntryName, Failure_.Path),
+            std::make_tuple(1, 2, std::string("f"), (Temp_ / "dest/") + "dir/f"));
+  EXPECT_NE(Failure_.Detail.find("Is a directory"), std::string::npos) << Failure_.Detail;
 }
 
 // Damaged numbers: each must fail, without reading outside the body.
 struct TDamage {
   const char* Name;
   void (*Apply)(TBodyBuilder& b);
+  TPackFailureKind Cause;
 };
 
 class DamagedBodyTest : public DirectoryUnpackerTest,
@@ -189,6 +223,7 @@ TEST_P(DamagedBodyTest, FailsWithoutWritingOutsideOrLooping) {
   GetParam().Apply(b);
   EXPECT_EQ(Unpack(b.Body()), srFailed);
   EXPECT_LE(Steps_, 3);
+  EXPECT_EQ(Failure_.Kind, GetParam().Cause);
 }
 
 void Header(TBodyBuilder& b, TBlockHeader header, size_t data = 0) {
@@ -199,43 +234,58 @@ void Header(TBodyBuilder& b, TBlockHeader header, size_t data = 0) {
 
 INSTANTIATE_TEST_SUITE_P(
     Damage, DamagedBodyTest,
-    testing::Values(
-        TDamage{"NegativeEntryCount", [](TBodyBuilder& b) { b.EntryCount = -1; }},
-        TDamage{"NegativeMaxBlockSize", [](TBodyBuilder& b) { b.MaxBlockSize = -1; }},
-        TDamage{"NegativeFileSize",
-                [](TBodyBuilder& b) {
-                  b.Entry(b.File("f", "")).Size = -5;
-                  b.Stored(1, "");
-                }},
-        TDamage{"NegativePackedSize", [](TBodyBuilder& b) { Header(b, {-12, 0, 0}); }},
-        TDamage{"NegativeUnpackedSize", [](TBodyBuilder& b) { Header(b, {4, -1, 0}, 4); }},
-        TDamage{"NegativeEntryCountInBlock",
-                [](TBodyBuilder& b) {
-                  b.File("f", "");
-                  Header(b, {0, 0, -1});
-                }},
-        TDamage{"BlockHeaderPastBody",
-                [](TBodyBuilder& b) {
-                  const uint8_t part[] = {0, 0, 0, 0, 0, 0};
-                  b.Raw(part);
-                }},
-        TDamage{"BlockDataPastBody",
-                [](TBodyBuilder& b) {
-                  b.File("f", std::string(100, 'x'));
-                  Header(b, {100, 100, 1}, 99);
-                }},
-        TDamage{"StoredSizesPastBlockData",
-                [](TBodyBuilder& b) {
-                  b.Entry(b.File("f", "abc")).Size = 1000;
-                  Header(b, {3, 3, 1}, 3);
-                }},
-        TDamage{"HugeClaimedBlock",
-                [](TBodyBuilder& b) {
-                  b.File("a", "");
-                  b.File("b", "");
-                  b.MaxBlockSize = INT32_MAX;
-                  Header(b, {10, INT32_MAX - 1, 2}, 10);
-                }}),
+    testing::Values(TDamage{"NegativeEntryCount", [](TBodyBuilder& b) { b.EntryCount = -1; },
+                            pfBodyNegativeField},
+                    TDamage{"NegativeMaxBlockSize", [](TBodyBuilder& b) { b.MaxBlockSize = -1; },
+                            pfBodyNegativeField},
+                    TDamage{"NegativeFileSize",
+                            [](TBodyBuilder& b) {
+                              b.Entry(b.File("f", "")).Size = -5;
+                              b.Stored(1, "");
+                            },
+                            pfFileSizePastBlock},
+                    TDamage{"NegativePackedSize",
+                            [](TBodyBuilder& b) {
+                              Header(b, {-12, 0, 0});
+                            },
+                            pfBlockNegativeField},
+                    TDamage{"NegativeUnpackedSize",
+                            [](TBodyBuilder& b) {
+                              Header(b, {4, -1, 0}, 4);
+                            },
+                            pfBlockNegativeField},
+                    TDamage{"NegativeEntryCountInBlock",
+                            [](TBodyBuilder& b) {
+                              b.File("f", "");
+                              Header(b, {0, 0, -1});
+                            },
+                            pfBlockNegativeField},
+                    TDamage{"BlockHeaderPastBody",
+                            [](TBodyBuilder& b) {
+                              const uint8_t part[] = {0, 0, 0, 0, 0, 0};
+                              b.Raw(part);
+                            },
+                            pfBlockHeaderPastBody},
+                    TDamage{"BlockDataPastBody",
+                            [](TBodyBuilder& b) {
+                              b.File("f", std::string(100, 'x'));
+                              Header(b, {100, 100, 1}, 99);
+                            },
+                            pfBlockDataPastBody},
+                    TDamage{"StoredSizesPastBlockData",
+                            [](TBodyBuilder& b) {
+                              b.Entry(b.File("f", "abc")).Size = 1000;
+                              Header(b, {3, 3, 1}, 3);
+                            },
+                            pfFileSizePastBlock},
+                    TDamage{"HugeClaimedBlock",
+                            [](TBodyBuilder& b) {
+                              b.File("a", "");
+                              b.File("b", "");
+                              b.MaxBlockSize = INT32_MAX;
+                              Header(b, {10, INT32_MAX - 1, 2}, 10);
+                            },
+                            pfBlockDataDamaged}),
     [](const testing::TestParamInfo<TDamage>& info) { return info.param.Name; });
 
 }  // namespace

@@ -39,6 +39,7 @@ class ExtractThreadTest : public testing::Test {
                TExtractOptions options = {}) {
     TExtractThread thread((Temp_ / "dest/"), pack, guid, std::move(options));
     EXPECT_TRUE(thread.WaitFor(kWaitMs));
+    Failure_ = thread.Failure();
     return thread.Finished() && thread.Succeeded();
   }
   bool NothingWritten() const { return !fs::exists((Temp_ / "dest/")); }
@@ -46,6 +47,7 @@ class ExtractThreadTest : public testing::Test {
   TTestKey Key_;
   TTempFolder Temp_;
   std::vector<uint8_t> Body_;
+  TPackFailure Failure_;
 };
 
 TEST_F(ExtractThreadTest, ValidPackIsUnpackedAndGameMatchIgnoresLetterCase) {
@@ -56,6 +58,8 @@ TEST_F(ExtractThreadTest, ValidPackIsUnpackedAndGameMatchIgnoresLetterCase) {
 
 TEST_F(ExtractThreadTest, PackForAnotherGameWritesNothing) {
   EXPECT_FALSE(Extract(SignedPack(Body_, "{Game}"), "{Game2}"));
+  EXPECT_EQ(std::make_pair(Failure_.Kind, Failure_.Detail),
+            std::make_pair(pfWrongGame, std::string("{Game}")));
   EXPECT_TRUE(NothingWritten());
 }
 
@@ -106,6 +110,7 @@ TEST_F(ExtractThreadTest, StopDuringTheSignatureCheckWritesNothing) {
   self = &thread;
   ASSERT_TRUE(thread.WaitFor(kWaitMs));
   EXPECT_FALSE(thread.Succeeded());
+  EXPECT_EQ(thread.Failure().Kind, pfStopped);
   EXPECT_EQ(steps, 1);
   EXPECT_TRUE(NothingWritten());
 }
@@ -123,6 +128,7 @@ TEST_F(ExtractThreadTest, StopBetweenBlocksKeepsWhatWasWritten) {
   self = &thread;
   ASSERT_TRUE(thread.WaitFor(kWaitMs));
   EXPECT_FALSE(thread.Succeeded());
+  EXPECT_EQ(thread.Failure().Kind, pfStopped);
   EXPECT_EQ(ReadText((Temp_ / "dest/") + "data/one"), "first");
   EXPECT_FALSE(fs::exists((Temp_ / "dest/") + "data/two"));
 }
@@ -155,6 +161,8 @@ TEST_F(ExtractThreadTest, DestroyingARunningThreadStopsItAndWaits) {
 TEST_F(ExtractThreadTest, FileThatCannotBeWrittenEndsTheRunFailed) {
   fs::create_directories((Temp_ / "dest/") + "data/one");
   EXPECT_FALSE(Extract(SignedPack(Body_)));
+  EXPECT_EQ(std::make_pair(Failure_.Kind, Failure_.Path),
+            std::make_pair(pfCannotWriteFile, (Temp_ / "dest/") + "data/one"));
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // The signature checker on framed packs signed by the test key.
-#include "pack/HashChecker.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "PackTestKit.h"
+#include "pack/HashChecker.h"
 #include "platform/Resource.h"
 #include "qelpack/PackBuilder.h"
 
@@ -23,15 +23,22 @@ class HashCheckerTest : public testing::Test {
   }
   // The final result, and how many steps it took.
   static std::pair<TStepResult, int> Check(const std::vector<uint8_t>& pack, uint32_t chunk) {
+    return CheckWithCause(pack, chunk).first;
+  }
+  static std::pair<std::pair<TStepResult, int>, TPackFailure> CheckWithCause(
+      const std::vector<uint8_t>& pack, uint32_t chunk) {
     THashChecker checker(chunk);
     TStepResult result = checker.Open(pack);
-    if (result != srContinue) return {result, 0};
+    if (result != srContinue) return {{result, 0}, checker.Failure()};
     int steps = 0;
     while (result == srContinue) {
       result = checker.Step();
       ++steps;
     }
-    return {result, steps};
+    return {{result, steps}, checker.Failure()};
+  }
+  static TPackFailureKind Cause(const std::vector<uint8_t>& pack) {
+    return CheckWithCause(pack, 64).second.Kind;
   }
 
   TTestKey Key_;
@@ -71,6 +78,33 @@ TEST_F(HashCheckerTest, FrameThatDoesNotFitThePackFailsOpen) {
   std::memcpy(wrapping.data(), &frame, sizeof frame);
   EXPECT_EQ(Check(wrapping, 64).first, srFailed);
   EXPECT_EQ(Check(good, 0).first, srFailed);
+}
+
+TEST_F(HashCheckerTest, FailureSaysWhichPartOfTheFrameOrSignatureIsWrong) {
+  const std::vector<uint8_t> good = Pack(100);
+  EXPECT_EQ(Cause(good), pfNone);
+  std::vector<uint8_t> longer = good;
+  longer.push_back(0);
+  EXPECT_EQ(Cause(longer), pfPackTrailingBytes);
+  const auto truncated = CheckWithCause({good.begin(), good.end() - 1}, 64).second;
+  EXPECT_EQ(std::make_pair(truncated.Kind, truncated.Expected - truncated.Actual),
+            std::make_pair(pfPackTruncated, int64_t{1}));
+  EXPECT_EQ(Cause({good.begin(), good.begin() + 7}), pfPackTooShort);
+  std::vector<uint8_t> wrapping(8 + 16);
+  const TPackFrame frame{0xFFFFFFF8u, 0x18u};
+  std::memcpy(wrapping.data(), &frame, sizeof frame);
+  EXPECT_EQ(Cause(wrapping), pfFrameLengthsOverflow);
+
+  std::vector<uint8_t> changed = good;
+  changed[20] ^= 1;
+  EXPECT_EQ(Cause(changed), pfSignatureInvalid);
+  const std::span<const uint8_t> region(good.data() + 8, 100);
+  const auto short_signature =
+      CheckWithCause(pack_tool::FramePack(region, std::span(good).subspan(108, 127)), 64).second;
+  EXPECT_EQ(std::make_tuple(short_signature.Kind, short_signature.Expected, short_signature.Actual),
+            std::make_tuple(pfSignatureLength, int64_t{128}, int64_t{127}));
+  SetLibraryResourceForTesting("RAW", "PUBLIC_KEY", std::vector<uint8_t>(148, 0));
+  EXPECT_EQ(Cause(good), pfNoPublicKey);
 }
 
 TEST_F(HashCheckerTest, EmptySignatureFailsAfterHashing) {

@@ -81,24 +81,25 @@ std::vector<uint8_t> TBodyBuilder::Body() const {
   return body;
 }
 
-std::vector<uint8_t> SignedPack(std::span<const uint8_t> body, const std::string& guid) {
+std::vector<uint8_t> SignedPack(std::span<const uint8_t> body, const std::string& guid,
+                                const pack_tool::TPackSigner& signer) {
   const TPackHeader header = pack_tool::MakePackHeader(guid, static_cast<int32_t>(body.size()));
   std::vector<uint8_t> region(reinterpret_cast<const uint8_t*>(&header),
                               reinterpret_cast<const uint8_t*>(&header) + sizeof header);
   region.insert(region.end(), body.begin(), body.end());
-  return pack_tool::FramePack(region, TTestKey::Signer().Sign(region));
+  return pack_tool::FramePack(region, signer.Sign(region));
 }
 
 TPackHeader& HeaderOf(std::vector<uint8_t>& pack) {
   return *reinterpret_cast<TPackHeader*>(pack.data() + kPackFrameSize);
 }
 
-void Resign(std::vector<uint8_t>& pack) {
+void Resign(std::vector<uint8_t>& pack, const pack_tool::TPackSigner& signer) {
   TPackFrame frame;
   std::memcpy(&frame, pack.data(), sizeof frame);
   const std::vector<uint8_t> region(pack.begin() + kPackFrameSize,
                                     pack.begin() + kPackFrameSize + frame.SignedLength);
-  pack = pack_tool::FramePack(region, TTestKey::Signer().Sign(region));
+  pack = pack_tool::FramePack(region, signer.Sign(region));
 }
 
 std::map<std::string, std::string> ReadTree(const fs::path& root) {

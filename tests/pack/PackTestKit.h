@@ -60,10 +60,11 @@ class TBodyBuilder {
 
 TPackEntry MakeEntry(const std::string& name, bool is_file, int32_t size, int32_t parent = -1);
 
-// Header, body, signature by the test key, frame.
-std::vector<uint8_t> SignedPack(std::span<const uint8_t> body, const std::string& guid = "{Game}");
+// Header, body, signature by the test key (or `signer`), frame.
+std::vector<uint8_t> SignedPack(std::span<const uint8_t> body, const std::string& guid = "{Game}",
+                                const pack_tool::TPackSigner& signer = TTestKey::Signer());
 // Re-signs a pack whose signed region was changed after framing.
-void Resign(std::vector<uint8_t>& pack);
+void Resign(std::vector<uint8_t>& pack, const pack_tool::TPackSigner& signer = TTestKey::Signer());
 TPackHeader& HeaderOf(std::vector<uint8_t>& pack);
 
 // Relative path -> content; folders map to "<folder>".

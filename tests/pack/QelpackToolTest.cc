@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "PackTestKit.h"
 #include "platform/Resource.h"
+#include "qelpack/PackBuilder.h"
 
 namespace qel::test {
 namespace {
@@ -149,6 +152,283 @@ TEST_F(QelpackToolTest, CreateRefusesLinksInTheTree) {
                            Q(Temp_ / "p.pack"));
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("only folders and regular files"), std::string::npos);
+}
+
+// Packs signed by the built-in key but damaged in one place each: extract and
+// verify must name that place. Each case states the whole line printed.
+struct TRefusal {
+  std::string Name;
+  std::vector<uint8_t> Pack;
+  // After "qelpack: <pack>: " (verify) or "... not extracted: " (extract);
+  // "<dest>" stands for the destination folder.
+  std::string Message;
+};
+
+class QelpackRefusalTest : public QelpackToolTest {
+ protected:
+  void SetUp() override { RequireDevelopmentKeyBuiltIn(); }
+
+  static const pack_tool::TPackSigner& Dev() {
+    static const auto signer = pack_tool::TPackSigner::Load(QEL_DEV_PRIVATE_KEY);
+    return *signer;
+  }
+  static std::vector<uint8_t> Signed(const TBodyBuilder& b) {
+    return SignedPack(b.Body(), "{Game}", Dev());
+  }
+  static std::vector<uint8_t> Signed(const std::vector<uint8_t>& body) {
+    return SignedPack(body, "{Game}", Dev());
+  }
+  // One file "f" of "abc" in one stored block.
+  static TBodyBuilder Small() {
+    TBodyBuilder b;
+    b.File("f", "abc");
+    b.Stored(1, "abc");
+    return b;
+  }
+  static std::vector<uint8_t> WithHeader(const std::function<void(TPackHeader&)>& change) {
+    std::vector<uint8_t> pack = Signed(Small());
+    change(HeaderOf(pack));
+    Resign(pack, Dev());
+    return pack;
+  }
+  static std::vector<uint8_t> WithBodyHeader(TBodyBuilder b,
+                                             const std::function<void(TBodyHeader&)>& change) {
+    std::vector<uint8_t> body = b.Body();
+    change(*reinterpret_cast<TBodyHeader*>(body.data()));
+    return Signed(body);
+  }
+  static TBodyBuilder& BlockHeader(TBodyBuilder& b, TBlockHeader header, size_t data) {
+    b.Raw({reinterpret_cast<const uint8_t*>(&header), sizeof header});
+    const std::string bytes(data, 'x');
+    b.Raw({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    return b;
+  }
+
+  std::string WritePack(const std::vector<uint8_t>& pack) {
+    const fs::path path = Temp_ / "refused.pack";
+    WriteText(path, std::string(pack.begin(), pack.end()));
+    return path.string();
+  }
+  static std::string Fill(std::string message, const std::string& dest) {
+    for (size_t at; (at = message.find("<dest>")) != std::string::npos;)
+      message.replace(at, 6, dest);
+    return message;
+  }
+  void ExpectVerifyRefuses(const TRefusal& c, const std::string& prefix = "") {
+    const std::string pack = WritePack(c.Pack);
+    const TRun run = Qelpack("verify " + Q(pack));
+    EXPECT_EQ(run.ExitCode, 1) << c.Name;
+    EXPECT_EQ(run.Output, "qelpack: " + pack + ": " + prefix + c.Message + "\n") << c.Name;
+  }
+  void ExpectExtractRefuses(const TRefusal& c, const std::string& dest,
+                            const std::string& guid = "{Game}") {
+    const std::string pack = WritePack(c.Pack);
+    const TRun run = Qelpack("extract --guid " + guid + " " + Q(pack) + " " + Q(dest));
+    EXPECT_EQ(run.ExitCode, 1) << c.Name;
+    EXPECT_EQ(run.Output, "qelpack: " + pack + ": not extracted: " + Fill(c.Message, dest) + "\n")
+        << c.Name;
+  }
+};
+
+TEST_F(QelpackRefusalTest, FrameAndSignatureFaultsAreNamedByVerifyAndExtract) {
+  const std::vector<uint8_t> good = Signed(Small());
+  const auto n = std::to_string(good.size());
+  TPackFrame frame;
+  std::memcpy(&frame, good.data(), sizeof frame);
+  const std::span<const uint8_t> region(good.data() + 8, frame.SignedLength);
+  const std::span<const uint8_t> signature(good.data() + 8 + frame.SignedLength,
+                                           frame.SignatureLength);
+  std::vector<uint8_t> overflowing(8 + 16);
+  const TPackFrame wrapping{0xFFFFFFF8u, 0x18u};
+  std::memcpy(overflowing.data(), &wrapping, sizeof wrapping);
+  std::vector<uint8_t> flipped = good;
+  flipped[8 + 100] ^= 1;
+  std::vector<uint8_t> longer = good;
+  longer.insert(longer.end(), {1, 2, 3});
+
+  const TRefusal cases[] = {
+      {"short",
+       {good.begin(), good.begin() + 5},
+       "truncated pack: 5 bytes, fewer than the 8-byte frame"},
+      {"truncated",
+       {good.begin(), good.end() - 10},
+       "truncated pack: the frame says " + n + " bytes, the file has " +
+           std::to_string(good.size() - 10)},
+      {"trailing", longer,
+       "3 bytes after the end of the pack (the frame says " + n + " bytes, the file has " +
+           std::to_string(good.size() + 3) + ")"},
+      {"overflow", overflowing,
+       "damaged frame: signed length and signature length add up to more than 4 GiB"},
+      {"signature length", pack_tool::FramePack(region, signature.first(100)),
+       "bad signature block length: 100 bytes, the built-in key's signatures have 128"},
+      {"signed by another key", SignedPack(Small().Body(), "{Game}", TTestKey::Signer()),
+       "signature not valid for the built-in key"},
+      {"changed after signing", flipped, "signature not valid for the built-in key"},
+  };
+  for (const TRefusal& c : cases) {
+    ExpectVerifyRefuses(c);
+    ExpectExtractRefuses(c, Temp_ / "out");
+  }
+  EXPECT_FALSE(fs::exists(Temp_ / "out"));
+}
+
+TEST_F(QelpackRefusalTest, HeaderFaultsAndAnotherGameAreNamed) {
+  const std::string region(100, 'r');
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(region.data()),
+                                       region.size());
+  std::vector<uint8_t> small = Signed(Small());
+  const int32_t length = HeaderOf(small).SignedLength;
+  const auto l = std::to_string(length);
+  const auto b = std::to_string(length - 152);
+
+  const TRefusal cases[] = {
+      {"region shorter than a header", pack_tool::FramePack(bytes, Dev().Sign(bytes)),
+       "damaged header: the signed region has 100 bytes, fewer than the 152-byte header"},
+      {"header size", WithHeader([](TPackHeader& h) { h.HeaderSize = 150; }),
+       "damaged header: HeaderSize is 150, not 152"},
+      {"format version", WithHeader([](TPackHeader& h) { h.FormatVersion = 3; }),
+       "format version 3; only version 2 can be read"},
+      {"signed length", WithHeader([](TPackHeader& h) { ++h.SignedLength; }),
+       "damaged header: its SignedLength is " + std::to_string(length + 1) + ", the frame's is " +
+           l},
+      {"body length", WithHeader([](TPackHeader& h) { --h.BodyLength; }),
+       "damaged header: BodyLength is " + std::to_string(length - 153) +
+           ", the signed length leaves " + b},
+  };
+  for (const TRefusal& c : cases) {
+    ExpectVerifyRefuses(c, "signed, but ");
+    ExpectExtractRefuses(c, Temp_ / "out");
+  }
+  ExpectExtractRefuses({"game", Signed(Small()), R"(pack for game "{Game}", not "{Other}")"},
+                       Temp_ / "out", "{Other}");
+  EXPECT_FALSE(fs::exists(Temp_ / "out"));
+}
+
+TEST_F(QelpackRefusalTest, EntryTableFaultsNameTheEntry) {
+  TBodyBuilder named;
+  named.File("fine", "x");
+  named.File("a/b", "y");
+  named.Stored(2, "xy");
+  TBodyBuilder outside;
+  outside.File("f", "x", 5);
+  outside.Stored(1, "x");
+  TBodyBuilder file_parent;
+  file_parent.File("g", "z", file_parent.File("f", "y"));
+  file_parent.Stored(2, "yz");
+  TBodyBuilder short_table = Small();
+  short_table.EntryCount = 2;
+  const std::vector<uint8_t> body = Small().Body();
+  const auto after_header = std::to_string(body.size() - 32);
+
+  const TRefusal cases[] = {
+      {"body shorter than its header", Signed(std::vector<uint8_t>(20, 0)),
+       "damaged body: 20 bytes, fewer than its 32-byte header"},
+      {"negative count", WithBodyHeader(Small(), [](TBodyHeader& h) { h.EntryCount = -1; }),
+       "damaged body header: EntryCount is -1"},
+      {"table past body",
+       WithBodyHeader(Small(), [](TBodyHeader& h) { h.DirectoryPackedSize = 5000; }),
+       "damaged entry table: 5000 bytes long, but only " + after_header +
+           " follow the body header"},
+      {"table inflates short", Signed(short_table),
+       "damaged entry table: it does not inflate to 2 entries"},
+      {"name", Signed(named),
+       R"(entry 1 "a/b": damaged entry table: the name is not one path component)"},
+      {"parent outside", Signed(outside),
+       R"(entry 0 "f": damaged entry table: parent 5 is not an earlier entry)"},
+      {"parent is a file", Signed(file_parent),
+       R"(entry 1 "g": damaged entry table: parent 0 is a file)"},
+  };
+  for (const TRefusal& c : cases) ExpectExtractRefuses(c, Temp_ / "out");
+  EXPECT_FALSE(fs::exists(Temp_ / "out"));
+}
+
+TEST_F(QelpackRefusalTest, BlockFaultsNameTheBlockAndEntry) {
+  TBodyBuilder header_past;
+  header_past.File("f", "abc");
+  header_past.Stored(1, "abc");
+  const uint8_t part[] = {0, 0, 0, 0, 0, 0};
+  header_past.Raw(part);
+  TBodyBuilder negative;
+  TBodyBuilder data_past;
+  data_past.File("f", std::string(100, 'x'));
+  TBodyBuilder beyond = Small();
+  beyond.Stored(1, "");
+  TBodyBuilder file_past;
+  file_past.Entry(file_past.File("f", "abc")).Size = 1000;
+  file_past.Stored(1, "abc");
+  TBodyBuilder single_folder;
+  single_folder.Folder("dir");
+  single_folder.Compressed(1, TextBytes(100));
+  TBodyBuilder single_size;
+  single_size.File("f", TextBytes(99));
+  single_size.Compressed(1, TextBytes(100));
+  TBodyBuilder above_max;
+  above_max.File("a", TextBytes(600));
+  above_max.File("b", TextBytes(600));
+  above_max.Compressed(2, TextBytes(600) + TextBytes(600));
+  above_max.MaxBlockSize = 1199;
+  TBodyBuilder corrupt;
+  corrupt.File("a", std::string(25, 'a'));
+  corrupt.File("b", std::string(25, 'b'));
+  TBodyBuilder sizes;
+  sizes.File("a", "abc");
+  sizes.Stored(1, "abc");
+  sizes.File("b", "defgh");
+  sizes.Stored(1, "defgh", 6);
+  TBodyBuilder left_over = Small();
+  left_over.File("g", "de");
+  TBodyBuilder total = Small();
+  total.TotalSize = 8 + 274 + 4;
+
+  const TRefusal cases[] = {
+      {"header past body", Signed(header_past),
+       "block 1: damaged block: its 12-byte header runs past the end of the body (6 bytes left)"},
+      {"negative size", Signed(BlockHeader(negative, {4, -1, 0}, 4)),
+       "block 0: damaged block: UnpackedSize is -1"},
+      {"data past body", Signed(BlockHeader(data_past, {100, 100, 1}, 99)),
+       "block 0: damaged block: 100 bytes of data, but only 99 left in the body"},
+      {"beyond the table", Signed(beyond),
+       "block 1: damaged block: it covers entries beyond the table's 1"},
+      {"file past block", Signed(file_past),
+       R"(block 0, entry 0 "f": damaged block: the file's size 1000 runs past the block's 3 bytes of data left)"},
+      {"single-file folder", Signed(single_folder),
+       R"(block 0, entry 0 "dir": damaged block: a single-file block covers a folder)"},
+      {"single-file size", Signed(single_size),
+       R"(block 0, entry 0 "f": damaged block: the file's size is 99, the single-file block unpacks to 100 bytes)"},
+      {"above max block", Signed(above_max),
+       "block 0: damaged block: it unpacks to 1200 bytes, more than the pack's largest block of "
+       "1199"},
+      {"corrupt data", Signed(BlockHeader(corrupt, {10, 50, 2}, 10)),
+       "block 0: damaged block: its compressed data do not inflate to 50 bytes"},
+      {"sizes differ", Signed(sizes),
+       "block 1: damaged block: its files add up to 5 bytes, its header says 6"},
+      {"entries left over", Signed(left_over), "damaged pack: the blocks end after 1 of 2 entries"},
+      {"total size", Signed(total),
+       "damaged pack: the header's total size is 286, the pack unpacked to 285"},
+  };
+  for (const TRefusal& c : cases) ExpectExtractRefuses(c, Temp_ / c.Name);
+}
+
+TEST_F(QelpackRefusalTest, WritingFaultsNameThePath) {
+  const fs::path dest = Temp_ / "dest/";
+  fs::create_directories(dest);
+  WriteText(dest / "dir", "a file where the pack has a folder");
+  fs::create_directories(dest / "f");
+  TBodyBuilder folder;
+  folder.File("g", "x", folder.Folder("dir"));
+  folder.Stored(2, "x");
+
+  ExpectExtractRefuses({"destination", Signed(Small()),
+                        "cannot make the destination folder <dest>/: cannot create folder: No such "
+                        "file or directory"},
+                       Temp_ / "none/out");
+  ExpectExtractRefuses({"folder", Signed(folder),
+                        R"(block 0, entry 0 "dir": cannot make folder <dest>dir: not a folder)"},
+                       dest.string());
+  ExpectExtractRefuses(
+      {"file", Signed(Small()),
+       R"(block 0, entry 0 "f": cannot write <dest>f: cannot create file: Is a directory)"},
+      dest.string());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "pack/PackFrame.h"
 #include "platform/Error.h"
 #include "platform/TreeFiles.h"
+#include "qelpack/FailureText.h"
 #include "qelpack/PackBuilder.h"
 #include "qelpack/PackListing.h"
 #include "qelpack/PackSigner.h"
@@ -127,12 +128,15 @@ int Verify(const TArguments& args, std::ostream& out, std::ostream& err) {
   TStepResult result = checker.Open(pack);
   while (result == srContinue) result = checker.Step();
   if (result != srDone) {
-    err << "qelpack: " << args.Operands[0] << ": signature not valid for the built-in key\n";
+    err << "qelpack: " << args.Operands[0] << ": " << DescribePackFailure(checker.Failure())
+        << "\n";
     return kFailed;
   }
-  const auto parts = ReadPackParts(pack);
+  TPackFailure failure;
+  const auto parts = ReadPackParts(pack, &failure);
   if (!parts) {
-    err << "qelpack: " << args.Operands[0] << ": signed, but its header is not a valid pack's\n";
+    err << "qelpack: " << args.Operands[0] << ": signed, but " << DescribePackFailure(failure)
+        << "\n";
     return kFailed;
   }
   out << "signature valid; game " << PackGameGuid(parts->Header) << "\n";
@@ -160,9 +164,8 @@ int Extract(const TArguments& args, std::ostream& out, std::ostream& err) {
   while (!thread.WaitFor(1000)) {
   }
   if (!thread.Succeeded()) {
-    err << "qelpack: extraction failed: the signature, the game, the pack's structure, or "
-           "writing below "
-        << folder << "\n";
+    err << "qelpack: " << args.Operands[0]
+        << ": not extracted: " << DescribePackFailure(thread.Failure(), *guid) << "\n";
     return kFailed;
   }
   out << "extracted into " << folder << "\n";
