@@ -4,22 +4,17 @@
 // each block to its handler on the plug-in thread's loop.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <vector>
 
+#include "platform/CopyDataEndpoint.h"
 #include "platform/WindowHandle.h"
 
 namespace qel {
 
-// The largest block carried; larger ones are neither sent nor accepted.
-constexpr size_t kLargestCopyData = size_t{64} << 20;
-
-// Hands the block to the listener of `target`, waiting at most `timeout_ms`
-// while the listener's queue is full. False when nobody listens for the
-// window, the time ran out or the block is too large.
+// SendCopyDataTo when only success matters: false when nobody listens for
+// the window, the time ran out or the block is too large.
 bool SendCopyData(TWindowHandle target, TWindowHandle sender, uint32_t tag,
                   std::span<const uint8_t> block, int timeout_ms);
 
@@ -40,20 +35,15 @@ class TCopyDataListener {
   TCopyDataListener(const TCopyDataListener&) = delete;
   TCopyDataListener& operator=(const TCopyDataListener&) = delete;
 
-  TWindowHandle Window() const { return Window_; }
+  TWindowHandle Window() const { return Endpoint_.Window(); }
 
  private:
-  struct TReceived;
-  // One turn of the loop's watch on the socket: a GLib source result.
+  // One turn of the loop's watch on the endpoint: a GLib source result.
   static int OnReadable(void* self);
-  // Takes one datagram off the socket; false when none is waiting.
-  bool ReceiveOne(TReceived& received);
 
-  TWindowHandle Window_;
+  TCopyDataEndpoint Endpoint_;
   TCopyDataHandler Handler_;
-  int Socket_ = -1;
   unsigned SourceId_ = 0;
-  std::vector<uint8_t> Datagram_;  // receive buffer for blocks sent inline
 };
 
 }  // namespace qel
