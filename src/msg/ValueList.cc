@@ -50,8 +50,11 @@ TQEL_Variant DoubleOfBits(uint64_t bits) {
   return v;
 }
 
-uint64_t ValueSize(const TQEL_Variant& value) {
+uint64_t ValueSize(const TQEL_Variant& value, TValueListUse use) {
   switch (value.Tag) {
+    case kTagEmpty:
+      if (use != TValueListUse::Request) throw EQelError("invalid param");
+      return 1;
     case kTagInteger:
       return 5;
     case kTagBoolean:
@@ -109,9 +112,9 @@ TQEL_Variant ReadValue(TByteReader& reader) {
 
 }  // namespace
 
-uint64_t ValueListSize(std::span<const TQEL_Variant> values) {
+uint64_t ValueListSize(std::span<const TQEL_Variant> values, TValueListUse use) {
   uint64_t size = 1;
-  for (const TQEL_Variant& value : values) size += ValueSize(value);
+  for (const TQEL_Variant& value : values) size += ValueSize(value, use);
   if (values.size() > kMostValues) RefuseRange();
   return size;
 }
@@ -143,7 +146,7 @@ uint8_t* WriteValueList(uint8_t* out, std::span<const TQEL_Variant> values) {
         for (char16_t unit : value.WStr) out = PutU16(out, static_cast<uint16_t>(unit));
         break;
       default:
-        break;  // refused by ValueListSize
+        break;  // the empty value is its tag alone; others are refused by ValueListSize
     }
   }
   return out;
