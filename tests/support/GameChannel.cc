@@ -1,71 +1,119 @@
 #include "GameChannel.h"
 
-#include <algorithm>
 #include <string>
+#include <vector>
 
-#include "msg/PageCallKind.h"
-#include "msg/ValueList.h"
+#include "platform/CopyData.h"
+#include "platform/Error.h"
 #include "platform/Loop.h"
 
 namespace qel::test {
 namespace {
 
-void PutShortText(std::vector<uint8_t>& out, const std::string& text) {
-  const size_t length = std::min<size_t>(text.size(), 255);
-  out.push_back(static_cast<uint8_t>(length));
-  out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+int AddValue(qelchannel_request* request, const TQEL_Variant& value) {
+  switch (value.Tag) {
+    case kTagEmpty:
+      return qelchannel_request_add_empty(request);
+    case kTagInteger:
+      return qelchannel_request_add_int(request, value.AsInteger());
+    case kTagDouble:
+      return qelchannel_request_add_double(request, value.AsDouble());
+    case kTagString:
+      return qelchannel_request_add_string(request, value.Str.data(), value.Str.size());
+    case kTagBoolean:
+      return qelchannel_request_add_bool(request, value.AsBoolean());
+    case kTagWideString: {
+      const std::vector<uint16_t> units(value.WStr.begin(), value.WStr.end());
+      return qelchannel_request_add_wstring(request, units.data(), units.size());
+    }
+    case kTagBytes:
+      return qelchannel_request_add_bytes(request, value.Bytes.data(), value.Bytes.size());
+    default:
+      return QELCHANNEL_ERR_ARGUMENT;
+  }
 }
 
-void PutValues(std::vector<uint8_t>& out, std::span<const TQEL_Variant> values) {
-  const size_t start = out.size();
-  out.resize(start + static_cast<size_t>(ValueListSize(values)));
-  WriteValueList(out.data() + start, values);
+TQEL_Variant ValueOfReply(const qelchannel_reply* reply, int index) {
+  switch (qelchannel_reply_type(reply, index)) {
+    case QELCHANNEL_VALUE_INT: {
+      int32_t value = 0;
+      qelchannel_reply_int(reply, index, &value);
+      return TQEL_Variant::Integer(value);
+    }
+    case QELCHANNEL_VALUE_DOUBLE: {
+      double value = 0;
+      qelchannel_reply_double(reply, index, &value);
+      return TQEL_Variant::Double(value);
+    }
+    case QELCHANNEL_VALUE_STRING: {
+      const char* bytes = nullptr;
+      size_t length = 0;
+      qelchannel_reply_string(reply, index, &bytes, &length);
+      return TQEL_Variant::String(std::string(bytes, length));
+    }
+    case QELCHANNEL_VALUE_BOOL: {
+      int value = 0;
+      qelchannel_reply_bool(reply, index, &value);
+      return TQEL_Variant::Boolean(value != 0);
+    }
+    case QELCHANNEL_VALUE_WSTRING: {
+      const uint16_t* units = nullptr;
+      size_t count = 0;
+      qelchannel_reply_wstring(reply, index, &units, &count);
+      return TQEL_Variant::WideString(std::u16string(units, units + count));
+    }
+    case QELCHANNEL_VALUE_BYTES: {
+      const uint8_t* bytes = nullptr;
+      size_t length = 0;
+      qelchannel_reply_bytes(reply, index, &bytes, &length);
+      return TQEL_Variant::ByteArray(TByteArrayParam(bytes, bytes + length));
+    }
+    default:
+      return TQEL_Variant::Empty();
+  }
 }
 
 }  // namespace
 
-std::vector<uint8_t> EncodeRequest(const TQEL_Message& request) {
-  std::vector<uint8_t> out;
-  const auto id = static_cast<uint32_t>(request.Id);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
-  out.push_back(request.Kind);
-  switch (request.Kind) {
-    case pcCallWindow:
-    case pcCallParent:
-      PutShortText(out, request.Text);
-      PutValues(out, request.Values);
-      break;
-    case pcEvalWindow:
-    case pcEvalParent:
-      out.insert(out.end(), request.Text.begin(), request.Text.end());
-      break;
-    case pcCallFrame:
-      PutShortText(out, request.ObjectName);
-      PutShortText(out, request.Text);
-      PutValues(out, request.Values);
-      break;
-    case pcEvalFrame:
-      PutShortText(out, request.ObjectName);
-      out.insert(out.end(), request.Text.begin(), request.Text.end());
-      break;
-    default:
-      break;
+qelchannel_request* NewChannelRequest(const TQEL_Message& message) {
+  qelchannel_request* request = nullptr;
+  if (qelchannel_request_new(message.Id, message.Kind, message.Text.c_str(),
+                             message.ObjectName.c_str(), &request) != QELCHANNEL_OK)
+    return nullptr;
+  for (const TQEL_Variant& value : message.Values) {
+    if (AddValue(request, value) != QELCHANNEL_OK) {
+      qelchannel_request_free(request);
+      return nullptr;
+    }
   }
-  return out;
+  return request;
+}
+
+TQEL_Message MessageOfReply(const qelchannel_reply* reply) {
+  TQEL_Message message;
+  message.Id = qelchannel_reply_id(reply);
+  message.Kind = static_cast<uint8_t>(qelchannel_reply_kind(reply));
+  message.Code = static_cast<uint8_t>(qelchannel_reply_code(reply));
+  for (int i = 0; i < qelchannel_reply_count(reply); ++i)
+    message.Values.push_back(ValueOfReply(reply, i));
+  return message;
 }
 
 GameChannelClient::GameChannelClient(TWindowHandle game_window, TWindowHandle plugin_window)
-    : GameWindow_(game_window),
-      PluginWindow_(plugin_window),
-      Answers_(plugin_window),
-      Listener_(game_window,
-                [this](TWindowHandle sender, uint32_t tag, std::span<const uint8_t> block) {
-                  ++Deliveries_;
-                  Answers_.HandleCopyData(sender, tag, block);
-                }) {}
+    : GameWindow_(game_window), PluginWindow_(plugin_window) {
+  const int status = qelchannel_open(game_window, plugin_window, &Channel_);
+  if (status != QELCHANNEL_OK)
+    throw EQelError(std::string("Cannot open the game channel: ") + qelchannel_status_text(status));
+}
+
+GameChannelClient::~GameChannelClient() { qelchannel_close(Channel_); }
 
 bool GameChannelClient::Send(const TQEL_Message& request, int timeout_ms) {
-  return SendBlock(kMagicRequest, EncodeRequest(request), timeout_ms);
+  qelchannel_request* built = NewChannelRequest(request);
+  if (built == nullptr) return false;
+  const int status = qelchannel_send(Channel_, built, timeout_ms);
+  qelchannel_request_free(built);
+  return status == QELCHANNEL_OK;
 }
 
 bool GameChannelClient::SendBlock(uint32_t tag, std::span<const uint8_t> block, int timeout_ms) {
@@ -73,10 +121,12 @@ bool GameChannelClient::SendBlock(uint32_t tag, std::span<const uint8_t> block, 
 }
 
 std::optional<TQEL_Message> GameChannelClient::WaitForAnswer(int timeout_ms) {
-  if (!RunLoopUntil([this] { return Answers_.MessageCount() > 0; }, timeout_ms))
+  qelchannel_reply* reply = nullptr;
+  if (!RunLoopUntil([&] { return qelchannel_receive(Channel_, 0, &reply) == QELCHANNEL_OK; },
+                    timeout_ms))
     return std::nullopt;
-  TQEL_Message answer;
-  Answers_.PopMessage(answer);
+  TQEL_Message answer = MessageOfReply(reply);
+  qelchannel_reply_free(reply);
   return answer;
 }
 

@@ -1,45 +1,37 @@
-// The game's side of the message channel, as a game client speaks it: it
-// sends requests ("QELA") to the plug-in's window and receives the answers
-// ("QELP") on its own window. Used by the tests and by the sample game;
-// needs no test framework, only the system's objects (link qelcore and
-// qelplatform beside it). Runs on the thread that turns the GLib loop.
+// A game's side of the message channel for tests: libqelchannel, as a game
+// uses it, with the system's records (TQEL_Message) in and out so that tests
+// compare what went in with what came out. Raw blocks go straight to the
+// copy-data transport, for what no honest game would send.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
 
-#include "msg/MsgReceiver.h"
 #include "msg/MsgRecords.h"
-#include "platform/CopyData.h"
+#include "msg/RequestWriter.h"
 #include "platform/WindowHandle.h"
+#include "qelchannel.h"
 
 namespace qel::test {
 
-// The bytes of a request as a game sends them: Id, Kind and the kind's
-// layout filled from Text, ObjectName and Values (Code is not sent). Texts
-// behind a length byte are cut to 255 bytes; a value list that cannot be
-// encoded fails as the plug-in's sender does.
-std::vector<uint8_t> EncodeRequest(const TQEL_Message& request);
-
 class GameChannelClient {
  public:
-  // Listens on `game_window` (fails with EQelError when it cannot) and takes
-  // answers from `plugin_window` only.
+  // Opens the channel on `game_window` (fails with EQelError when it cannot)
+  // for `plugin_window`.
   GameChannelClient(TWindowHandle game_window, TWindowHandle plugin_window);
+  ~GameChannelClient();
   GameChannelClient(const GameChannelClient&) = delete;
   GameChannelClient& operator=(const GameChannelClient&) = delete;
 
-  // False when the plug-in's window did not take the request in time.
+  // A request of a page-call kind, built through the library; false when the
+  // library refuses it or the plug-in's window does not take it in time.
   bool Send(const TQEL_Message& request, int timeout_ms = 1000);
   bool SendBlock(uint32_t tag, std::span<const uint8_t> block, int timeout_ms = 1000);
 
-  // The oldest answer not yet taken, waiting for one while the loop runs.
+  // The next answer, waiting for it while the GLib loop runs (a plug-in in
+  // this process answers from that loop).
   std::optional<TQEL_Message> WaitForAnswer(int timeout_ms);
-  size_t PendingAnswers() const { return Answers_.MessageCount(); }
-  // Blocks that reached the game's window, answers or not.
-  size_t Deliveries() const { return Deliveries_; }
 
   TWindowHandle GameWindow() const { return GameWindow_; }
   TWindowHandle PluginWindow() const { return PluginWindow_; }
@@ -47,9 +39,12 @@ class GameChannelClient {
  private:
   TWindowHandle GameWindow_;
   TWindowHandle PluginWindow_;
-  TQEL_MsgReceiver Answers_;
-  size_t Deliveries_ = 0;
-  TCopyDataListener Listener_;
+  qelchannel* Channel_ = nullptr;
 };
+
+// The library's request for `message`; null when the library refuses a part.
+qelchannel_request* NewChannelRequest(const TQEL_Message& message);
+// A reply as the system's record.
+TQEL_Message MessageOfReply(const qelchannel_reply* reply);
 
 }  // namespace qel::test
