@@ -7,6 +7,13 @@
 //   the window is asked to close (WM_DELETE_WINDOW)  writes ./closed.txt, exit 0
 //   the window is destroyed (with a parent it was put in)           exit 0
 //   the connection to the X server is lost                          exit 1
+// Once its window is put into another window (the plug-in's host window), it
+// speaks to the page through libqelchannel as any game would: it calls the
+// page's function qelGameSays("Hello from the sample game", 42) and, when the
+// reply comes (within 10 s), writes ./page-reply.txt ("code=<c>" and, when
+// the reply has values, "value=<the first as text>", one per line) and shows
+// "Page says: <value>" under its title. A reply that does not come is given
+// up; a later embedding into another window asks again.
 // The parameter string may hold:
 //   webinfo=nowindow     never open a window (and end after two minutes, or
 //                        when the X server goes)
@@ -26,9 +33,13 @@
 #include <string_view>
 #include <thread>
 
+#include "qelchannel.h"
+
 namespace {
 
 constexpr auto kWindowlessLife = std::chrono::seconds(120);
+constexpr auto kReplyPatience = std::chrono::seconds(10);
+constexpr int32_t kGreetingId = 1;
 
 std::string Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t\r");
@@ -123,12 +134,153 @@ TGameWindow OpenMainWindow(Display* display, const std::string& title, const std
   return game;
 }
 
-void Paint(Display* display, Window window, const std::string& title) {
+void Paint(Display* display, Window window, const std::string& title, const std::string& page_says) {
   const GC gc = XCreateGC(display, window, 0, nullptr);
   XSetForeground(display, gc, WhitePixel(display, DefaultScreen(display)));
   XDrawString(display, window, gc, 10, 20, title.data(), static_cast<int>(title.size()));
+  if (!page_says.empty())
+    XDrawString(display, window, gc, 10, 40, page_says.data(), static_cast<int>(page_says.size()));
   XFreeGC(display, gc);
 }
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | code >> 6);
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | code >> 12);
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | code >> 18);
+    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// A reply value as text: numbers in decimal, booleans as true/false, wide
+// strings in UTF-8, 8-bit strings as they came.
+std::string ValueText(const qelchannel_reply* reply, int index) {
+  switch (qelchannel_reply_type(reply, index)) {
+    case QELCHANNEL_VALUE_INT: {
+      int32_t value = 0;
+      qelchannel_reply_int(reply, index, &value);
+      return std::to_string(value);
+    }
+    case QELCHANNEL_VALUE_DOUBLE: {
+      double value = 0;
+      qelchannel_reply_double(reply, index, &value);
+      char text[32];
+      std::snprintf(text, sizeof text, "%.17g", value);
+      return text;
+    }
+    case QELCHANNEL_VALUE_STRING: {
+      const char* bytes = nullptr;
+      size_t length = 0;
+      qelchannel_reply_string(reply, index, &bytes, &length);
+      return std::string(bytes, length);
+    }
+    case QELCHANNEL_VALUE_BOOL: {
+      int value = 0;
+      qelchannel_reply_bool(reply, index, &value);
+      return value != 0 ? "true" : "false";
+    }
+    case QELCHANNEL_VALUE_WSTRING: {
+      const uint16_t* units = nullptr;
+      size_t count = 0;
+      qelchannel_reply_wstring(reply, index, &units, &count);
+      std::string text;
+      for (size_t i = 0; i < count; ++i) {
+        uint32_t code = units[i];
+        if (code >= 0xD800 && code < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
+          code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
+        AppendUtf8(text, code);
+      }
+      return text;
+    }
+    default:
+      return {};
+  }
+}
+
+// The one question the game asks the page, and its answer.
+class TPageGreeting {
+ public:
+  ~TPageGreeting() { qelchannel_close(Channel_); }
+
+  // Asks the page through `plugin_window`, unless it has already answered.
+  void Ask(Window game_window, Window plugin_window) {
+    if (Answered_) return;
+    qelchannel_close(Channel_);
+    Channel_ = nullptr;
+    if (qelchannel_open(game_window, plugin_window, &Channel_) != QELCHANNEL_OK) return;
+    qelchannel_request* request = nullptr;
+    bool sent = false;
+    if (qelchannel_request_new(kGreetingId, QELCHANNEL_CALL_WINDOW, "qelGameSays", nullptr, &request) == QELCHANNEL_OK) {
+      static constexpr std::string_view kHello = "Hello from the sample game";
+      sent = qelchannel_request_add_string(request, kHello.data(), kHello.size()) == QELCHANNEL_OK &&
+             qelchannel_request_add_int(request, 42) == QELCHANNEL_OK &&
+             qelchannel_send(Channel_, request, 1000) == QELCHANNEL_OK;
+    }
+    qelchannel_request_free(request);
+    if (!sent) return GiveUp();
+    Deadline_ = std::chrono::steady_clock::now() + kReplyPatience;
+  }
+
+  // The channel's descriptor while a reply is awaited, else -1.
+  int WaitHandle() const { return qelchannel_fd(Channel_); }
+  // Milliseconds left for the reply; -1 while none is awaited.
+  int RemainingMs() const {
+    if (Channel_ == nullptr) return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+  }
+
+  // Takes what arrived; true when the page's answer came and was recorded.
+  bool TakeReply() {
+    if (Channel_ == nullptr) return false;
+    qelchannel_reply* reply = nullptr;
+    if (qelchannel_receive(Channel_, 0, &reply) != QELCHANNEL_OK) {
+      if (RemainingMs() == 0) GiveUp();
+      return false;
+    }
+    const bool ours = qelchannel_reply_id(reply) == kGreetingId;
+    if (ours) Record(reply);
+    qelchannel_reply_free(reply);
+    if (ours) GiveUp();
+    return ours;
+  }
+
+  bool Answered() const { return Answered_; }
+  const std::string& PageSays() const { return PageSays_; }
+
+ private:
+  void Record(const qelchannel_reply* reply) {
+    Answered_ = true;
+    std::string content = "code=" + std::to_string(qelchannel_reply_code(reply)) + "\n";
+    if (qelchannel_reply_count(reply) > 0) {
+      const std::string value = ValueText(reply, 0);
+      content += "value=" + value + "\n";
+      PageSays_ = "Page says: " + value;
+    } else {
+      PageSays_ = "Page says nothing (code " + std::to_string(qelchannel_reply_code(reply)) + ")";
+    }
+    WriteWhole("page-reply.txt", content);
+  }
+
+  void GiveUp() {
+    qelchannel_close(Channel_);
+    Channel_ = nullptr;
+  }
+
+  qelchannel* Channel_ = nullptr;
+  std::chrono::steady_clock::time_point Deadline_;
+  bool Answered_ = false;
+  std::string PageSays_;
+};
 
 // Connected all the same, so that the end of the X server (at the end of a
 // test run) ends it too and nothing is left holding the run's output.
@@ -167,8 +319,18 @@ int main(int argc, char** argv) {
   XSetIOErrorHandler(ConnectionLost);
   const TGameWindow game = OpenMainWindow(display, title, class_name);
 
+  TPageGreeting greeting;
   int exit_code = 0;
   for (bool running = true; running;) {
+    // Events Xlib has already read come first; then wait for the server or
+    // the channel, whichever speaks.
+    if (XPending(display) == 0) {
+      pollfd waits[2] = {{ConnectionNumber(display), POLLIN, 0}, {greeting.WaitHandle(), POLLIN, 0}};
+      const nfds_t count = waits[1].fd >= 0 ? 2 : 1;
+      poll(waits, count, greeting.RemainingMs());
+      if (greeting.TakeReply()) Paint(display, game.Id, title, greeting.PageSays());
+      continue;
+    }
     XEvent event;
     XNextEvent(display, &event);
     if (event.type == ClientMessage && event.xclient.message_type == game.WmProtocols &&
@@ -177,8 +339,11 @@ int main(int argc, char** argv) {
       running = false;
     } else if (event.type == DestroyNotify && event.xdestroywindow.window == game.Id) {
       running = false;
+    } else if (event.type == ReparentNotify && event.xreparent.window == game.Id &&
+               event.xreparent.parent != DefaultRootWindow(display)) {
+      greeting.Ask(game.Id, event.xreparent.parent);
     } else if (event.type == Expose && event.xexpose.count == 0) {
-      Paint(display, game.Id, title);
+      Paint(display, game.Id, title, greeting.PageSays());
     }
   }
   XCloseDisplay(display);
