@@ -1,5 +1,5 @@
-// One run of the shell: load the page, wait for the page's condition, run the
-// scripts, print the result and take the screenshot the options ask for.
+// One run of the shell: load the page, then carry out the steps of the
+// command line in order.
 #pragma once
 
 #include "BrowserOptions.h"
@@ -12,6 +12,8 @@ enum class ExitStatus : int {
   LoadFailed = 2,
   TimedOut = 3,
   ScreenshotFailed = 4,
+  PageFailed = 5,
+  CommandFailed = 6,
 };
 
 ExitStatus runPageSession(QWebView& view, const BrowserOptions& options);

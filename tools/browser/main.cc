@@ -59,5 +59,10 @@ int main(int argc, char** argv) {
   view.page()->setViewportSize(options.viewportSize);
   view.show();
 
-  return static_cast<int>(runPageSession(view, options));
+  const ExitStatus status = runPageSession(view, options);
+  if (options.keepOpen && view.isVisible()) {
+    std::fputs("qelbrowser: the window stays open; close it to end\n", stderr);
+    app.exec();  // until the last window is closed
+  }
+  return static_cast<int>(status);
 }
