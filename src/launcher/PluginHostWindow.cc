@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 #include "host/NPFuncs.h"
 #include "host/Plugin.h"
-#include "platform/Error.h"
 #include "platform/PluginWindowing.h"
 
 namespace qel {
@@ -83,7 +83,12 @@ NPWindow TPluginHostWindow::Adopt(const NPWindow& given) {
 
 bool TPluginHostWindow::FollowElement(TPlugin& plugin) {
   if (!Windowless_ || Own_ == 0) return false;
-  const std::optional<TBox> box = ElementBox();
+  // A page that will not say where the element is must not stop the tick.
+  std::optional<TBox> box;
+  try {
+    box = ElementBox();
+  } catch (const std::exception&) {
+  }
   if (!box) return false;
   bool resized = false;
   if (box != Placed_ && box->Width > 0 && box->Height > 0) {
@@ -128,7 +133,7 @@ std::optional<TBox> TPluginHostWindow::ViewBox(TPlugin& plugin) {
     const auto height = PixelProperty(window, "innerHeight");
     if (!width || !height) return std::nullopt;
     return TBox{0, 0, *width, *height};
-  } catch (const EQelError&) {
+  } catch (const std::exception&) {
     return std::nullopt;
   }
 }
