@@ -120,14 +120,24 @@ bool GameChannelClient::SendBlock(uint32_t tag, std::span<const uint8_t> block, 
   return SendCopyData(PluginWindow_, GameWindow_, tag, block, timeout_ms);
 }
 
-std::optional<TQEL_Message> GameChannelClient::WaitForAnswer(int timeout_ms) {
+void GameChannelClient::Collect() {
   qelchannel_reply* reply = nullptr;
-  if (!RunLoopUntil([&] { return qelchannel_receive(Channel_, 0, &reply) == QELCHANNEL_OK; },
-                    timeout_ms))
-    return std::nullopt;
-  TQEL_Message answer = MessageOfReply(reply);
-  qelchannel_reply_free(reply);
+  while (qelchannel_receive(Channel_, 0, &reply) == QELCHANNEL_OK) {
+    Answers_.push_back(MessageOfReply(reply));
+    qelchannel_reply_free(reply);
+  }
+}
+
+std::optional<TQEL_Message> GameChannelClient::WaitForAnswer(int timeout_ms) {
+  if (!RunLoopUntil([this] { return PendingAnswers() > 0; }, timeout_ms)) return std::nullopt;
+  TQEL_Message answer = std::move(Answers_.front());
+  Answers_.pop_front();
   return answer;
+}
+
+size_t GameChannelClient::PendingAnswers() {
+  Collect();
+  return Answers_.size();
 }
 
 }  // namespace qel::test

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 
@@ -32,6 +33,8 @@ class GameChannelClient {
   // The next answer, waiting for it while the GLib loop runs (a plug-in in
   // this process answers from that loop).
   std::optional<TQEL_Message> WaitForAnswer(int timeout_ms);
+  // Answers that have arrived and are not yet taken.
+  size_t PendingAnswers();
 
   TWindowHandle GameWindow() const { return GameWindow_; }
   TWindowHandle PluginWindow() const { return PluginWindow_; }
@@ -39,7 +42,11 @@ class GameChannelClient {
  private:
   TWindowHandle GameWindow_;
   TWindowHandle PluginWindow_;
+  // Moves what the library has received into Answers_.
+  void Collect();
+
   qelchannel* Channel_ = nullptr;
+  std::deque<TQEL_Message> Answers_;
 };
 
 // The library's request for `message`; null when the library refuses a part.
