@@ -41,7 +41,8 @@ void TfrmPlugin::MakeHandle(TWindowHandle parent) {
   try {
     Listener_ = std::make_unique<TCopyDataListener>(
         handle, [this](TWindowHandle sender, uint32_t tag, std::span<const uint8_t> block) {
-          if (MsgReceiver_ != nullptr) MsgReceiver_->HandleCopyData(sender, tag, block);
+          // The game's requests only: an answer block sent to us is nobody's.
+          if (MsgReceiver_ != nullptr && tag == kMagicRequest) MsgReceiver_->HandleCopyData(sender, tag, block);
         });
   } catch (...) {
     Windows_.DestroyWindow(handle);

@@ -32,8 +32,9 @@ class TfrmPlugin {
   void SetVisible(bool visible);
   bool Visible() const { return Visible_; }
 
-  // Every copy-data message that reaches the form's window goes to the
-  // receiver while one is set; without one it is taken and dropped.
+  // Every request ("QELA") that reaches the form's window goes to the
+  // receiver while one is set; other blocks, and all of them while no
+  // receiver is set, are taken and dropped.
   void SetMsgReceiver(TQEL_MsgReceiver* receiver) { MsgReceiver_ = receiver; }
   TQEL_MsgReceiver* MsgReceiver() const { return MsgReceiver_; }
 

@@ -234,6 +234,10 @@ TEST_F(PageCalls, RequestsBeforeTheGameRunsOrFromAnotherWindowAreDropped) {
   EXPECT_EQ(Plugin().MsgReceiver()->MessageCount(), 0u);
   GameChannelClient stranger(early, form);
   EXPECT_TRUE(stranger.Send(Request(2, pcCallWindow, "answer")));
+  // An answer's block from the game itself is no request either.
+  const uint8_t answer[] = {3, 0, 0, 0, pcCallWindow, 0};
+  GameChannelClient game_side(Plugin().MsgReceiver()->GameWindow(), form);
+  EXPECT_TRUE(game_side.SendBlock(kMagicAnswer, answer));
   RunLoopFor(50);
   EXPECT_EQ(Plugin().MsgReceiver()->MessageCount(), 0u);
 }
