@@ -52,8 +52,12 @@ TStepResult TDirectoryUnpacker::Open(std::span<const uint8_t> body) {
   if (body.size() > INT32_MAX) return Fail(pfPackTooLarge);
   Body_ = body;
   BodyLength_ = static_cast<int32_t>(body.size());
+  return Guarded(&TDirectoryUnpacker::OpenOrThrow);
+}
+
+TStepResult TDirectoryUnpacker::Guarded(TStepResult (TDirectoryUnpacker::*phase)()) {
   try {
-    return OpenOrThrow();
+    return (this->*phase)();
   } catch (const std::bad_alloc&) {
     return Fail(pfNoMemory);
   } catch (const std::exception& failure) {
@@ -116,21 +120,9 @@ TStepResult TDirectoryUnpacker::OpenOrThrow() {
 
 TStepResult TDirectoryUnpacker::Step() {
   if (Body_.empty() || BlockIndex_ < 0) return Fail(pfNotOpened);
-  try {
-    const TStepResult result = StepOrThrow();
-    ++BlockIndex_;
-    return result;
-  } catch (const std::bad_alloc&) {
-    return Fail(pfNoMemory);
-  } catch (const std::exception& failure) {
-    if (!Failure_) {
-      Fail(pfUnexpected);
-      Failure_.Detail = failure.what();
-    }
-    return srFailed;
-  } catch (...) {
-    return Fail(pfUnexpected);
-  }
+  const TStepResult result = Guarded(&TDirectoryUnpacker::StepOrThrow);
+  ++BlockIndex_;
+  return result;
 }
 
 TStepResult TDirectoryUnpacker::StepOrThrow() {

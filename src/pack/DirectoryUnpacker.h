@@ -32,6 +32,9 @@ class TDirectoryUnpacker : public TDirectoryPacker {
   const TPackFailure& Failure() const { return Failure_; }
 
  private:
+  // Runs Open's or Step's work; a failure escaping it is recorded (unless
+  // one already was) and answers srFailed.
+  TStepResult Guarded(TStepResult (TDirectoryUnpacker::*phase)());
   TStepResult OpenOrThrow();
   TStepResult StepOrThrow();
   // The parts of a step answer srContinue when the block may go on.
