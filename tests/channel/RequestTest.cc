@@ -15,28 +15,17 @@
 namespace qel::test {
 namespace {
 
-TQEL_Message Request(int32_t id, uint8_t kind, std::string text, std::string frame = {},
-                     std::vector<TQEL_Variant> values = {}) {
-  TQEL_Message m;
-  m.Id = id;
-  m.Kind = kind;
-  m.Text = std::move(text);
-  m.ObjectName = std::move(frame);
-  m.Values = std::move(values);
-  return m;
-}
-
 using RequestTest = PluginSideTest;
 
 TEST_F(RequestTest, EveryKindArrivesWithItsFieldsInOrder) {
   const std::vector<TQEL_Message> requests = {
-      Request(1, pcCallWindow, "qelGameSays",
+      PageCallRequest(1, pcCallWindow, "qelGameSays",
               {}, {TQEL_Variant::String("Hello"), TQEL_Variant::Integer(42)}),
-      Request(-2, pcEvalWindow, "document.title = 'x y'"),
-      Request(0x7FFFFFFF, pcCallParent, "inParent"),
-      Request(4, pcEvalParent, ""),
-      Request(5, pcCallFrame, "post", "chat", {TQEL_Variant::Boolean(true)}),
-      Request(std::numeric_limits<int32_t>::min(), pcEvalFrame, "1 + 1", "chat"),
+      PageCallRequest(-2, pcEvalWindow, "document.title = 'x y'"),
+      PageCallRequest(0x7FFFFFFF, pcCallParent, "inParent"),
+      PageCallRequest(4, pcEvalParent, ""),
+      PageCallRequest(5, pcCallFrame, "post", "chat", {TQEL_Variant::Boolean(true)}),
+      PageCallRequest(std::numeric_limits<int32_t>::min(), pcEvalFrame, "1 + 1", "chat"),
   };
   for (const TQEL_Message& m : requests) {
     qelchannel_request* request = NewChannelRequest(m);
@@ -60,7 +49,7 @@ TEST_F(RequestTest, FrameIdIsSentOnlyForTheFrameKinds) {
   qelchannel_request_free(request);
   std::optional<TQEL_Message> got = NextRequest();
   ASSERT_TRUE(got);
-  EXPECT_EQ(*got, Request(9, pcCallWindow, "f"));
+  EXPECT_EQ(*got, PageCallRequest(9, pcCallWindow, "f"));
 }
 
 TEST_F(RequestTest, EveryValueTypeReachesThePlugin) {
@@ -83,7 +72,7 @@ TEST_F(RequestTest, EveryValueTypeReachesThePlugin) {
       TQEL_Variant::ByteArray({0, 255, 7}),
   };
   for (uint8_t kind : {pcCallWindow, pcCallParent, pcCallFrame}) {
-    const TQEL_Message m = Request(kind, kind, "f", kind == pcCallFrame ? "frame" : "", values);
+    const TQEL_Message m = PageCallRequest(kind, kind, "f", kind == pcCallFrame ? "frame" : "", values);
     std::optional<TQEL_Message> got = RoundTrip(m);
     ASSERT_TRUE(got);
     EXPECT_EQ(*got, m) << "kind " << int{kind};
@@ -95,13 +84,13 @@ TEST_F(RequestTest, TheMostTheFormatCarriesArrivesWhole) {
   std::vector<TQEL_Variant> values(255, TQEL_Variant::Integer(3));
   values[0] = TQEL_Variant::String(std::string(65535, 's'));
   values[1] = TQEL_Variant::WideString(std::u16string(65535, u'\u20AC'));
-  const TQEL_Message call = Request(1, pcCallFrame, std::string(255, 'n'), std::string(255, 'f'), values);
+  const TQEL_Message call = PageCallRequest(1, pcCallFrame, std::string(255, 'n'), std::string(255, 'f'), values);
   ASSERT_GT(EncodeRequest(call).size(), kInlineCopyData);
   std::optional<TQEL_Message> got = RoundTrip(call);
   ASSERT_TRUE(got);
   EXPECT_TRUE(*got == call);
 
-  const TQEL_Message eval = Request(2, pcEvalWindow, std::string(3 << 20, 'e'));
+  const TQEL_Message eval = PageCallRequest(2, pcEvalWindow, std::string(3 << 20, 'e'));
   got = RoundTrip(eval);
   ASSERT_TRUE(got);
   EXPECT_TRUE(*got == eval);

@@ -29,16 +29,6 @@ class PageCalls : public LauncherTest {
     LauncherTest::TearDown();
   }
 
-  static TQEL_Message Request(int32_t id, uint8_t kind, std::string text, std::vector<TQEL_Variant> values = {},
-                              std::string object_name = "") {
-    TQEL_Message request;
-    request.Id = id;
-    request.Kind = kind;
-    request.Text = std::move(text);
-    request.Values = std::move(values);
-    request.ObjectName = std::move(object_name);
-    return request;
-  }
   // Sends the requests, lets them arrive, serves them in one tick and
   // collects the answers that come back.
   std::vector<TQEL_Message> Serve(const std::vector<TQEL_Message>& requests, size_t expected_answers) {
@@ -78,8 +68,8 @@ TEST_F(PageCalls, ValuesCrossBothWaysInTheirKinds) {
   DefineReturning(Window(), "yes", FakeBrowser::BoolVariant(true));
   DefineReturning(Window(), "nothing", FakeBrowser::VoidVariant());
 
-  const TQEL_Message answer = ServeOne(Request(
-      7, pcCallWindow, "answer",
+  const TQEL_Message answer = ServeOne(PageCallRequest(
+      7, pcCallWindow, "answer", {},
       {TQEL_Variant::Integer(-5), TQEL_Variant::Double(0.5), TQEL_Variant::String("s\xFC"), TQEL_Variant::Boolean(true),
        TQEL_Variant::WideString(u"w\u00E9"), TQEL_Variant::Empty(), TQEL_Variant::ByteArray({1, 2})}));
   EXPECT_EQ(answer.Id, 7);
@@ -91,12 +81,12 @@ TEST_F(PageCalls, ValuesCrossBothWaysInTheirKinds) {
             (std::vector<std::string>{"Int32 -5", "Double 0.5", "String s\xC3\xBC", "Bool true", "String w\xC3\xA9",
                                       "Void", "Void"}));
 
-  EXPECT_EQ(ServeOne(Request(8, pcCallWindow, "fraction")).Values,
+  EXPECT_EQ(ServeOne(PageCallRequest(8, pcCallWindow, "fraction")).Values,
             std::vector<TQEL_Variant>{TQEL_Variant::Double(2.5)});
-  EXPECT_EQ(ServeOne(Request(9, pcCallWindow, "greeting")).Values,
+  EXPECT_EQ(ServeOne(PageCallRequest(9, pcCallWindow, "greeting")).Values,
             std::vector<TQEL_Variant>{TQEL_Variant::String("Gr\xFC\xDF" "e")});
-  EXPECT_EQ(ServeOne(Request(10, pcCallWindow, "yes")).Values, std::vector<TQEL_Variant>{TQEL_Variant::Boolean(true)});
-  const TQEL_Message nothing = ServeOne(Request(11, pcCallWindow, "nothing"));
+  EXPECT_EQ(ServeOne(PageCallRequest(10, pcCallWindow, "yes")).Values, std::vector<TQEL_Variant>{TQEL_Variant::Boolean(true)});
+  const TQEL_Message nothing = ServeOne(PageCallRequest(11, pcCallWindow, "nothing"));
   EXPECT_EQ(nothing.Code, 1);
   EXPECT_TRUE(nothing.Values.empty());
 }
@@ -104,7 +94,7 @@ TEST_F(PageCalls, ValuesCrossBothWaysInTheirKinds) {
 TEST_F(PageCalls, UnicodeparamSendsTextsWide) {
   Run({{"unicodeparam", "true"}});
   DefineReturning(Window(), "greeting", browser.StringVariant("\xE6\x97\xA5\xE6\x9C\xAC"));
-  EXPECT_EQ(ServeOne(Request(1, pcCallWindow, "greeting")).Values,
+  EXPECT_EQ(ServeOne(PageCallRequest(1, pcCallWindow, "greeting")).Values,
             std::vector<TQEL_Variant>{TQEL_Variant::WideString(u"\u65E5\u672C")});
 }
 
@@ -120,7 +110,7 @@ TEST_F(PageCalls, ArrayResultsGiveTheirElementsAndUnusableLengthsGetNoReply) {
   browser.ReleaseVariant(text);
   browser.ReleaseVariant(object);
   DefineReturning(Window(), "list", browser.ObjectVariant(array.get()));
-  EXPECT_EQ(ServeOne(Request(1, pcCallWindow, "list")).Values,
+  EXPECT_EQ(ServeOne(PageCallRequest(1, pcCallWindow, "list")).Values,
             (std::vector<TQEL_Variant>{TQEL_Variant::Integer(7), TQEL_Variant::String("x"),
                                        TQEL_Variant::Boolean(true), TQEL_Variant::Integer(0),
                                        TQEL_Variant::Integer(0)}));
@@ -130,7 +120,7 @@ TEST_F(PageCalls, ArrayResultsGiveTheirElementsAndUnusableLengthsGetNoReply) {
   FakePageObject::From(holes.get())->Set("length", FakeBrowser::IntVariant(3));
   FakePageObject::From(holes.get())->Set("2", FakeBrowser::IntVariant(9));
   DefineReturning(Window(), "holes", browser.ObjectVariant(holes.get()));
-  EXPECT_EQ(ServeOne(Request(2, pcCallWindow, "holes")).Values,
+  EXPECT_EQ(ServeOne(PageCallRequest(2, pcCallWindow, "holes")).Values,
             (std::vector<TQEL_Variant>{TQEL_Variant::Integer(0), TQEL_Variant::Integer(0), TQEL_Variant::Integer(9)}));
 
   // No length, or one that is negative, fractional, not a number or more
@@ -143,15 +133,15 @@ TEST_F(PageCalls, ArrayResultsGiveTheirElementsAndUnusableLengthsGetNoReply) {
   std::vector<TQEL_Message> requests;
   hostile.push_back(page.NewObject());  // a plain object
   DefineReturning(Window(), "plain", browser.ObjectVariant(hostile.back().get()));
-  requests.push_back(Request(10, pcCallWindow, "plain"));
+  requests.push_back(PageCallRequest(10, pcCallWindow, "plain"));
   for (size_t i = 0; i < lengths.size(); ++i) {
     hostile.push_back(page.NewObject());
     FakePageObject::From(hostile.back().get())->Set("length", lengths[i]);
     const std::string name = "hostile" + std::to_string(i);
     DefineReturning(Window(), name, browser.ObjectVariant(hostile.back().get()));
-    requests.push_back(Request(static_cast<int32_t>(11 + i), pcCallWindow, name));
+    requests.push_back(PageCallRequest(static_cast<int32_t>(11 + i), pcCallWindow, name));
   }
-  requests.push_back(Request(99, pcCallWindow, "list"));
+  requests.push_back(PageCallRequest(99, pcCallWindow, "list"));
   const std::vector<TQEL_Message> answers = Serve(requests, 1);
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].Id, 99);
@@ -164,10 +154,10 @@ TEST_F(PageCalls, FailuresMissingTargetsAndEvaluations) {
   Window().DefineThrowingFunction("broken");
   Window().AnswerScript("document.title = 'x'", FakeBrowser::VoidVariant());
   const std::vector<TQEL_Message> answers =
-      Serve({Request(1, pcCallWindow, "broken"), Request(2, pcCallWindow, "absent"),
-             Request(3, pcCallParent, "anything"), Request(4, pcEvalParent, "1"),
-             Request(5, pcCallFrame, "anything", {}, "side"), Request(6, pcEvalWindow, "document.title = 'x'"),
-             Request(7, pcEvalWindow, "throw 1")},
+      Serve({PageCallRequest(1, pcCallWindow, "broken"), PageCallRequest(2, pcCallWindow, "absent"),
+             PageCallRequest(3, pcCallParent, "anything"), PageCallRequest(4, pcEvalParent, "1"),
+             PageCallRequest(5, pcCallFrame, "anything", "side"), PageCallRequest(6, pcEvalWindow, "document.title = 'x'"),
+             PageCallRequest(7, pcEvalWindow, "throw 1")},
             7);
   ASSERT_EQ(answers.size(), 7u);
   const uint8_t codes[] = {0, 0, 0, 0, 0, 1, 0};
@@ -186,9 +176,9 @@ TEST_F(PageCalls, TheParentPageAndItsFramesAreReached) {
   DefineReturning(frame, "fromFrame", FakeBrowser::IntVariant(2));
   frame.AnswerScript("go()", FakeBrowser::IntVariant(3));
   const std::vector<TQEL_Message> answers =
-      Serve({Request(1, pcCallParent, "fromParent", {TQEL_Variant::Integer(5)}),
-             Request(2, pcCallFrame, "fromFrame", {}, "side"), Request(3, pcEvalFrame, "go()", {}, "side"),
-             Request(4, pcCallFrame, "fromFrame", {}, "elsewhere")},
+      Serve({PageCallRequest(1, pcCallParent, "fromParent", {}, {TQEL_Variant::Integer(5)}),
+             PageCallRequest(2, pcCallFrame, "fromFrame", "side"), PageCallRequest(3, pcEvalFrame, "go()", "side"),
+             PageCallRequest(4, pcCallFrame, "fromFrame", "elsewhere")},
             4);
   ASSERT_EQ(answers.size(), 4u);
   EXPECT_EQ(answers[0].Values, std::vector<TQEL_Variant>{TQEL_Variant::Integer(1)});
@@ -205,7 +195,7 @@ TEST_F(PageCalls, WithoutThePagesWindowTheTickEndsAndTheRestWait) {
   Run();
   DefineReturning(Window(), "answer", FakeBrowser::IntVariant(42));
   browser.Page().FailWindowObject(NPERR_GENERIC_ERROR);
-  for (int id : {1, 2}) EXPECT_TRUE(channel->Send(Request(id, pcCallWindow, "answer")));
+  for (int id : {1, 2}) EXPECT_TRUE(channel->Send(PageCallRequest(id, pcCallWindow, "answer")));
   ASSERT_TRUE(RunLoopUntil([&] { return Plugin().MsgReceiver()->MessageCount() == 2; }, kPatienceMs));
   EXPECT_THROW(Tick(), EQelError);
   EXPECT_EQ(Plugin().MsgReceiver()->MessageCount(), 1u);
@@ -225,7 +215,7 @@ TEST_F(PageCalls, RequestsBeforeTheGameRunsOrFromAnotherWindowAreDropped) {
   const TWindowHandle early = windows.AddTopLevel("", "", 0);
   {
     GameChannelClient before(early, form);
-    EXPECT_TRUE(before.Send(Request(1, pcCallWindow, "answer")));
+    EXPECT_TRUE(before.Send(PageCallRequest(1, pcCallWindow, "answer")));
     RunLoopFor(50);
   }
   windows.AddTopLevel(kWindowTitle, kWindowClass, kGamePid);
@@ -233,7 +223,7 @@ TEST_F(PageCalls, RequestsBeforeTheGameRunsOrFromAnotherWindowAreDropped) {
   Plugin().Form().Timer1.SetEnabled(false);
   EXPECT_EQ(Plugin().MsgReceiver()->MessageCount(), 0u);
   GameChannelClient stranger(early, form);
-  EXPECT_TRUE(stranger.Send(Request(2, pcCallWindow, "answer")));
+  EXPECT_TRUE(stranger.Send(PageCallRequest(2, pcCallWindow, "answer")));
   // An answer's block from the game itself is no request either.
   const uint8_t answer[] = {3, 0, 0, 0, pcCallWindow, 0};
   GameChannelClient game_side(Plugin().MsgReceiver()->GameWindow(), form);

@@ -75,6 +75,17 @@ TQEL_Variant ValueOfReply(const qelchannel_reply* reply, int index) {
 
 }  // namespace
 
+TQEL_Message PageCallRequest(int32_t id, uint8_t kind, std::string text, std::string frame,
+                             std::vector<TQEL_Variant> values) {
+  TQEL_Message request;
+  request.Id = id;
+  request.Kind = kind;
+  request.Text = std::move(text);
+  request.ObjectName = std::move(frame);
+  request.Values = std::move(values);
+  return request;
+}
+
 qelchannel_request* NewChannelRequest(const TQEL_Message& message) {
   qelchannel_request* request = nullptr;
   if (qelchannel_request_new(message.Id, message.Kind, message.Text.c_str(),

@@ -8,6 +8,8 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "msg/MsgRecords.h"
 #include "msg/RequestWriter.h"
@@ -48,6 +50,10 @@ class GameChannelClient {
   qelchannel* Channel_ = nullptr;
   std::deque<TQEL_Message> Answers_;
 };
+
+// A page-call request as the game means it (Code is not sent).
+TQEL_Message PageCallRequest(int32_t id, uint8_t kind, std::string text, std::string frame = {},
+                             std::vector<TQEL_Variant> values = {});
 
 // The library's request for `message`; null when the library refuses a part.
 qelchannel_request* NewChannelRequest(const TQEL_Message& message);
