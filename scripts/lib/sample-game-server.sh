@@ -36,6 +36,8 @@ GameGUID=$SAMPLE_GAME_ID
 INI
   cp "$parts/libqelsampleupdate.so" "$trees/init/update.so"
   cp "$parts/qelsamplegame" "$trees/init/bin/samplegame"
+  # The game channel's library travels with the program that uses it.
+  cp "$parts/libqelchannel.so.1" "$trees/init/bin/"
   if [ "$extra" -gt 0 ]; then
     mkdir -p "$trees/init/data"
     head -c "$extra" /dev/urandom >"$trees/init/data/world.dat"

@@ -4,6 +4,12 @@
 #include <filesystem>
 
 namespace qel::test {
+namespace {
+
+// The game channel's library, shipped beside the game's program.
+constexpr char kChannelLibrary[] = "libqelchannel.so.1";
+
+}  // namespace
 
 TSampleGamePacks::TSampleGamePacks(TNginxServer& nginx, int init_kind) : Nginx_(nginx) {
   const std::string tree = InitTree_.Path();
@@ -15,6 +21,8 @@ TSampleGamePacks::TSampleGamePacks(TNginxServer& nginx, int init_kind) : Nginx_(
   std::filesystem::copy_file(QEL_SAMPLE_UPDATE_MODULE, tree + "update.so");
   std::filesystem::copy_file(QEL_SAMPLE_INIT_MODULE, tree + "init.so");
   std::filesystem::copy_file(QEL_SAMPLE_GAME_CLIENT, tree + "bin/samplegame");
+  std::filesystem::copy_file(std::filesystem::path(QEL_SAMPLE_GAME_CLIENT).replace_filename(kChannelLibrary),
+                             tree + "bin/" + kChannelLibrary);
   Pack(tree, "init.pack");
   PutFile(UpdateTree_ / "patch.txt", "the second version's patch\n");
   Pack(UpdateTree_.Path(), "update.pack");
