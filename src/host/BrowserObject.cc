@@ -49,6 +49,18 @@ TBrowserObject::TBrowserObject(NPP instance, ::NPObject* object)
 
 TBrowserObject::~TBrowserObject() { NPN_ReleaseObject(NPObject_); }
 
+std::unique_ptr<TBrowserObject> TBrowserObject::Adopt(NPP instance, ::NPObject* object) {
+  std::unique_ptr<TBrowserObject> wrapper;
+  try {
+    wrapper = std::make_unique<TBrowserObject>(instance, object);
+  } catch (...) {
+    NPN_ReleaseObject(object);
+    throw;
+  }
+  NPN_ReleaseObject(object);
+  return wrapper;
+}
+
 std::unique_ptr<INPPropRes> TBrowserObject::Evaluate(std::string_view script) {
   try {
     const std::string utf8 = AnsiToUtf8(script);

@@ -19,6 +19,9 @@ class TBrowserObject {
  public:
   // Retains the object; the destructor releases it.
   TBrowserObject(NPP instance, ::NPObject* object);
+  // A wrapper for a reference the browser handed out (NPN_GetValue's page
+  // objects): the handed reference goes back whether or not the wrapper is made.
+  static std::unique_ptr<TBrowserObject> Adopt(NPP instance, ::NPObject* object);
   ~TBrowserObject();
   TBrowserObject(const TBrowserObject&) = delete;
   TBrowserObject& operator=(const TBrowserObject&) = delete;

@@ -115,17 +115,7 @@ TBrowserObject& TPlugin::WindowObject() {
   if (error != NPERR_NO_ERROR || window == nullptr) {
     throw EQelError("Error getting a browser window object: " + std::to_string(error));
   }
-  // The wrapper takes its own reference; the one the browser handed over goes
-  // back, whether or not the wrapper could be made.
-  std::unique_ptr<TBrowserObject> wrapper;
-  try {
-    wrapper = std::make_unique<TBrowserObject>(Instance_, window);
-  } catch (...) {
-    NPN_ReleaseObject(window);
-    throw;
-  }
-  NPN_ReleaseObject(window);
-  WindowObject_ = std::move(wrapper);
+  WindowObject_ = TBrowserObject::Adopt(Instance_, window);
   return *WindowObject_;
 }
 

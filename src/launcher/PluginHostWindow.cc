@@ -112,8 +112,7 @@ std::optional<TBox> TPluginHostWindow::ElementBox() {
     ::NPObject* element = nullptr;
     if (NPN_GetValue(Instance_, NPNVPluginElementNPObject, &element) != NPERR_NO_ERROR || element == nullptr)
       return std::nullopt;
-    Element_ = std::make_unique<TBrowserObject>(Instance_, element);
-    NPN_ReleaseObject(element);
+    Element_ = TBrowserObject::Adopt(Instance_, element);
   }
   std::unique_ptr<INPPropRes> rect = Element_->Invoke("getBoundingClientRect", {});
   if (!rect || rect->GetKind() != pkObject) return std::nullopt;
