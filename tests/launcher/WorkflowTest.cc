@@ -116,20 +116,6 @@ TEST_F(InstanceWorkflow, StartappBeforeReadyDoesNothingAndWorksWhenWrittenAgain)
   EXPECT_EQ(started.size(), 1u);
 }
 
-TEST_F(InstanceWorkflow, TheFormFollowsTheWindowsSize) {
-  BringToReady();
-  StartAndRun();
-  const TWindowHandle form = Plugin().Form().Handle();
-  NPWindow record{};
-  record.window = reinterpret_cast<void*>(Plugin().WindowHandle());
-  record.width = 800;
-  record.height = 500;
-  windows.MoveWindow(Plugin().WindowHandle(), 0, 0, 800, 500);  // the browser resized it
-  EXPECT_EQ(instance->SetWindow(&record), NPERR_NO_ERROR);
-  EXPECT_EQ(windows.Windows[form].Width, 800);
-  EXPECT_EQ(windows.Windows[form].Height, 500);
-}
-
 TEST_F(InstanceWorkflow, AbortStopsTheWorkOnceAndTheFailureReadsThroughTheProperties) {
   Embed({{"gameguid", kGameId}, {"abortgame", "true"}});
   EXPECT_EQ(Read("abortgame"), "false");  // nothing to abort yet
