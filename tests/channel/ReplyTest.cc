@@ -71,23 +71,6 @@ TEST_F(ReplyTest, EveryValueTypeComesBackReadableByType) {
   EXPECT_EQ(qelchannel_reply_kind(nullptr), -1);
 }
 
-TEST_F(ReplyTest, RepliesWithoutValuesKeepIdKindAndCodeInOrder) {
-  sender.SendReply(pcEvalWindow, 1, -5);
-  sender.SendReply(pcCallFrame, 0, 6);
-  sender.SendReplyWithValues(pcCallWindow, 1, {}, 7);  // a page function that returned nothing
-  const int32_t ids[] = {-5, 6, 7};
-  const int kinds[] = {pcEvalWindow, pcCallFrame, pcCallWindow};
-  const int codes[] = {1, 0, 1};
-  for (int i = 0; i < 3; ++i) {
-    qelchannel_reply* reply = NextReply();
-    ASSERT_NE(reply, nullptr) << i;
-    EXPECT_EQ(qelchannel_reply_id(reply), ids[i]);
-    EXPECT_EQ(qelchannel_reply_kind(reply), kinds[i]);
-    EXPECT_EQ(qelchannel_reply_code(reply), codes[i]);
-    EXPECT_EQ(qelchannel_reply_count(reply), 0);
-  }
-}
-
 TEST_F(ReplyTest, ALargeReplyTravelsInAMemoryFile) {
   std::vector<uint8_t> large(3 << 20);
   for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>(i % 251);
