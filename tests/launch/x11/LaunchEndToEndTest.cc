@@ -38,7 +38,7 @@ class LaunchEndToEndTest : public ObjectFolderFixture {
   std::unique_ptr<TGameLauncher> NewLauncher(const TSampleGamePacks& packs, const std::string& update_info = "") {
     EXPECT_EQ(packs.Failure(), "");
     auto launcher = std::make_unique<TGameLauncher>();
-    launcher->SetGameInfo(kSampleGameId, false, 1, update_info, PluginFolder_.Path());
+    launcher->SetGameInfo(kGameId, false, 1, update_info, PluginFolder_.Path());
     launcher->SetDownloader(&THttpDownloader::Create, packs.InitUrl(), packs.UpdateUrl(), 1, 2);
     launcher->OnGameRunning = [this](TGameLauncher&) { ++RunningCalls_; };
     return launcher;
@@ -65,7 +65,7 @@ class LaunchEndToEndTest : public ObjectFolderFixture {
     return launcher;
   }
 
-  std::string Installed(const std::string& name) { return PluginFolder_ / (std::string(kSampleGameId) + "/" + name); }
+  std::string Installed(const std::string& name) { return PluginFolder_ / (std::string(kGameId) + "/" + name); }
 
   TNginxServer Nginx_;
   TWindowHandle Host_ = 0;
@@ -197,7 +197,7 @@ TEST_F(LaunchEndToEndTest, AFailedDownloadIsReportedAndTheNextVisitStartsAgain) 
 
   // A new install is recorded only once complete: the next visit starts
   // from the beginning, in the same folder, and gets there.
-  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath(kSampleGameId), "");
+  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath(kGameId), "");
   std::filesystem::rename(update_pack + ".later", update_pack);
   auto again = NewLauncher(packs);
   again->Start();

@@ -37,13 +37,13 @@ class LauncherProcessTest : public ObjectFolderFixture {
 
   std::unique_ptr<TChildProcess> Helper(bool multi_run, const std::string& init_url) {
     return std::make_unique<TChildProcess>(
-        QEL_LAUNCHER_HELPER, std::vector<std::string>{Objects_.Path(), PluginFolder_.Path(), kSampleGameId,
+        QEL_LAUNCHER_HELPER, std::vector<std::string>{Objects_.Path(), PluginFolder_.Path(), kGameId,
                                                       multi_run ? "1" : "0", init_url, Packs_->UpdateUrl()});
   }
 
   std::unique_ptr<TGameLauncher> Local(bool multi_run, const std::string& init_url) {
     auto launcher = std::make_unique<TGameLauncher>();
-    launcher->SetGameInfo(kSampleGameId, multi_run, 1, "", PluginFolder_.Path());
+    launcher->SetGameInfo(kGameId, multi_run, 1, "", PluginFolder_.Path());
     launcher->SetDownloader(&THttpDownloader::Create, init_url, Packs_->UpdateUrl(), 1, 2);
     return launcher;
   }
@@ -115,22 +115,22 @@ TEST_F(LauncherProcessTest, AGameInUseElsewhereIsNeitherRemovedNorReset) {
   auto running = Helper(true, Packs_->InitUrl());
   running->Ask("start");
   ASSERT_EQ(Until(*running, lsReady), StateLine(lsReady, 0, 1));
-  const std::string folder = PluginFolder_ / (std::string(kSampleGameId) + "/");
+  const std::string folder = PluginFolder_ / (std::string(kGameId) + "/");
   const std::string versions = FileContent(folder + "dataver.dat");
 
   TGameManager manager(PluginFolder_.Path());
-  manager.RemoveGame(kSampleGameId);
-  manager.ResetData(kSampleGameId);
+  manager.RemoveGame(kGameId);
+  manager.ResetData(kGameId);
   EXPECT_TRUE(std::filesystem::exists(folder + "config.ini"));
-  EXPECT_EQ(manager.GetInstallPath(kSampleGameId), folder);
+  EXPECT_EQ(manager.GetInstallPath(kGameId), folder);
   EXPECT_EQ(FileContent(folder + "dataver.dat"), versions);
 
   // Once the instance is gone, the game can be removed.
   running->Ask("quit");
   ASSERT_TRUE(running->WaitForExit(kPatienceMs).has_value());
-  manager.RemoveGame(kSampleGameId);
+  manager.RemoveGame(kGameId);
   EXPECT_FALSE(std::filesystem::exists(folder));
-  EXPECT_EQ(manager.GetInstallPath(kSampleGameId), "");
+  EXPECT_EQ(manager.GetInstallPath(kGameId), "");
 }
 
 TEST_F(LauncherProcessTest, AnInstanceKilledWhileDownloadingLeavesNothingHeld) {

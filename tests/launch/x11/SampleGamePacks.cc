@@ -15,8 +15,8 @@ TSampleGamePacks::TSampleGamePacks(TNginxServer& nginx, int init_kind) : Nginx_(
   const std::string tree = InitTree_.Path();
   PutFile(tree + "config.ini", std::string("[GameLaunch]\nInitKind=") + std::to_string(init_kind) +
                                    "\nInitModule=" + (init_kind == 1 ? "init.so" : "bin/samplegame") +
-                                   "\nUpdateModule=update.so\nWndClassName=" + kSampleClass +
-                                   "\nWndTitle=" + kSampleTitle + "\nGameGUID=" + kSampleGameId + "\n");
+                                   "\nUpdateModule=update.so\nWndClassName=" + kWindowClass +
+                                   "\nWndTitle=" + kWindowTitle + "\nGameGUID=" + kGameId + "\n");
   std::filesystem::create_directories(tree + "bin");
   std::filesystem::copy_file(QEL_SAMPLE_UPDATE_MODULE, tree + "update.so");
   std::filesystem::copy_file(QEL_SAMPLE_INIT_MODULE, tree + "init.so");
@@ -30,7 +30,7 @@ TSampleGamePacks::TSampleGamePacks(TNginxServer& nginx, int init_kind) : Nginx_(
 
 void TSampleGamePacks::Pack(const std::string& tree, const std::string& name) {
   const std::string command = std::string("'") + QEL_QELPACK_PATH + "' create --key '" + QEL_DEV_PRIVATE_KEY +
-                              "' --guid '" + kSampleGameId + "' '" + tree + "' '" + Nginx_.Root() + name +
+                              "' --guid '" + kGameId + "' '" + tree + "' '" + Nginx_.Root() + name +
                               "' > /dev/null";
   if (std::system(command.c_str()) != 0) Failure_ = "cannot pack: " + command;
 }

@@ -6,14 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "GameFiles.h"
 #include "NginxServer.h"
 #include "TempFolder.h"
 
 namespace qel::test {
-
-inline constexpr char kSampleGameId[] = "samplegame";
-inline constexpr char kSampleTitle[] = "Sample Game";
-inline constexpr char kSampleClass[] = "QelSample";
 
 class TSampleGamePacks {
  public:
