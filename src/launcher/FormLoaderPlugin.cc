@@ -80,14 +80,16 @@ void TFormLoaderPlugin::AttachWindow() {
 
 void TFormLoaderPlugin::WindowChanged() {
   TPlugin::WindowChanged();
-  if (!Form_ || WindowHandle() == 0) return;
+  if (Form_ && WindowHandle() != 0) FitFormToWindow();
+}
+
+void TFormLoaderPlugin::FitFormToWindow() {
   const TWindowSize size = LaunchServices_.Windows->ClientSize(WindowHandle());
   Form_->SetBounds(0, 0, size.Width, size.Height);
 }
 
 void TFormLoaderPlugin::PutFormInWindow() {
-  const TWindowSize size = LaunchServices_.Windows->ClientSize(WindowHandle());
-  Form_->SetBounds(0, 0, size.Width, size.Height);
+  FitFormToWindow();
   Form_->SetParentWindow(WindowHandle());
 }
 

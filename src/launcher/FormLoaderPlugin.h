@@ -108,6 +108,8 @@ class TFormLoaderPlugin : public TPlugin {
   explicit TFormLoaderPlugin(const TPluginCreateArgs& args);
   void ApplyEmbedAttributes();
   void CreateWorkflow();
+  // The form's bounds: the inside of the instance's window.
+  void FitFormToWindow();
   // The form filling the instance's window, as its child.
   void PutFormInWindow();
   void OnGameRunning(TGameLauncher& launcher);
