@@ -67,4 +67,10 @@ bool TVariant::IsFloat() const {
   return Kind_ == TVariantKind::vkSingle || Kind_ == TVariantKind::vkDouble;
 }
 
+std::optional<double> TVariant::AsNumber() const {
+  if (IsInteger()) return static_cast<double>(Integer_);
+  if (IsFloat()) return Float_;
+  return std::nullopt;
+}
+
 }  // namespace qel

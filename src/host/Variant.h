@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qel {
@@ -52,6 +53,8 @@ class TVariant {
   bool IsEmpty() const { return Kind_ == TVariantKind::vkEmpty; }
   bool IsInteger() const;  // any of the integer kinds
   bool IsFloat() const;    // single or double
+  // A number of any integer or float kind as a double; nothing for the rest.
+  std::optional<double> AsNumber() const;
 
   bool AsBoolean() const { return Integer_ != 0; }
   int64_t AsInteger() const { return Integer_; }  // integer, currency kinds

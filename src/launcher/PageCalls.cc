@@ -36,17 +36,10 @@ TVariant ArgumentOf(const TQEL_Variant& value) {
 std::optional<int32_t> ArrayLength(TBrowserObject& array) {
   std::unique_ptr<INPPropRes> length = array.GetProperty("length");
   if (!length || length->GetKind() != pkValue) return std::nullopt;
-  const TVariant value = length->GetValue();
-  double count = 0;
-  if (value.IsInteger()) {
-    count = static_cast<double>(value.AsInteger());
-  } else if (value.IsFloat()) {
-    count = value.AsFloat();
-  } else {
+  const std::optional<double> count = length->GetValue().AsNumber();
+  if (!count || !(*count >= 0 && *count <= static_cast<double>(kMostValues)) || std::trunc(*count) != *count)
     return std::nullopt;
-  }
-  if (!(count >= 0 && count <= static_cast<double>(kMostValues)) || std::trunc(count) != count) return std::nullopt;
-  return static_cast<int32_t>(count);
+  return static_cast<int32_t>(*count);
 }
 
 }  // namespace

@@ -15,18 +15,10 @@ namespace {
 // A page number (CSS pixels, often fractional) as a whole pixel.
 std::optional<int32_t> PixelOf(INPPropRes* result) {
   if (result == nullptr || result->GetKind() != pkValue) return std::nullopt;
-  const TVariant value = result->GetValue();
-  double number = 0;
-  if (value.IsInteger()) {
-    number = static_cast<double>(value.AsInteger());
-  } else if (value.IsFloat()) {
-    number = value.AsFloat();
-  } else {
-    return std::nullopt;
-  }
-  if (!std::isfinite(number)) return std::nullopt;
+  const std::optional<double> number = result->GetValue().AsNumber();
+  if (!number || !std::isfinite(*number)) return std::nullopt;
   constexpr double kLimit = std::numeric_limits<int32_t>::max() / 2;
-  return static_cast<int32_t>(std::lround(std::clamp(number, -kLimit, kLimit)));
+  return static_cast<int32_t>(std::lround(std::clamp(*number, -kLimit, kLimit)));
 }
 
 std::optional<int32_t> PixelProperty(TBrowserObject& object, std::string_view name) {
