@@ -144,11 +144,13 @@ void ReadRows(TJpegState* state, void* context) {
   while (info.output_scanline < info.output_height) {
     uint8_t* bgr = output->Colors->Row(static_cast<int32_t>(info.output_scanline));
     JSAMPROW row = output->InkRow != nullptr ? output->InkRow : bgr;
-    if (jpeg_read_scanlines(&info, &row, 1) != 1) info.err->error_exit(reinterpret_cast<j_common_ptr>(&info));
-    if (output->InkRow != nullptr) InkRowToBgr(output->InkRow, bgr, info.output_width, output->InvertedInk);
+    // Memory input never suspends, so every call gives a row.
+    jpeg_read_scanlines(&info, &row, 1);
+    if (output->InkRow != nullptr)
+      InkRowToBgr(output->InkRow, bgr, info.output_width, output->InvertedInk);
   }
-  // Reads on to the end marker, so that a file cut short after its last
-  // row is noticed too.
+  // Reads on to the end marker: damage after the last row refuses the
+  // picture too.
   jpeg_finish_decompress(&info);
 }
 
