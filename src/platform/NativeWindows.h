@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
+#include "platform/Bitmap.h"
 #include "platform/WindowHandle.h"
 
 namespace qel {
@@ -18,6 +20,23 @@ struct TWindowSize {
   int32_t Width = 0;
   int32_t Height = 0;
 };
+
+// Drawing on one window, handed to the window's paint handler. Coordinates
+// are the window's; everything is cut at its edges and at its children.
+class TWindowCanvas {
+ public:
+  virtual ~TWindowCanvas() = default;
+  // `area` of `bitmap` at its own size, its top left at (x, y).
+  virtual void DrawBitmap(int32_t x, int32_t y, const TBitmap& bitmap, const TRect& area) = 0;
+  virtual void FillRect(const TRect& rect, TColor color) = 0;
+  // `text` in the label font of `font_height` pixels, its box (TextExtent)
+  // at (x, y) filled with `background` first.
+  virtual void DrawText(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor color,
+                        TColor background) = 0;
+};
+
+// Paints `area` of a window (never empty).
+using TPaintHandler = std::function<void(TWindowCanvas& canvas, const TRect& area)>;
 
 class TWindowSystem {
  public:
@@ -67,6 +86,18 @@ class TWindowSystem {
   virtual TWindowHandle CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
                                      int32_t height) = 0;
   virtual void DestroyWindow(TWindowHandle window) = 0;
+
+  // From now on `paint` draws every part of the window that needs drawing
+  // (on X11: each exposure), and the window's background is never cleared
+  // first, so that a picture on it does not flicker. An empty handler ends
+  // this. For windows this process made.
+  virtual void SetPaintHandler(TWindowHandle window, TPaintHandler paint) = 0;
+  // Draws `area` of the window through its handler now.
+  virtual void Repaint(TWindowHandle window, const TRect& area) = 0;
+  // The size of `text` in the label font of `font_height` pixels.
+  virtual TWindowSize TextExtent(std::string_view text, int32_t font_height) = 0;
+  // The screen's pixels per inch; 96 without a screen.
+  virtual int32_t ScreenPixelsPerInch() = 0;
 };
 
 // The process's own windowing system.

@@ -1,5 +1,7 @@
 #include "FakeWindowSystem.h"
 
+#include <utility>
+
 namespace qel::test {
 
 TWindowHandle TFakeWindowSystem::AddTopLevel(const std::string& title, const std::string& class_name,
@@ -76,6 +78,64 @@ TWindowHandle TFakeWindowSystem::CreateWindow(TWindowHandle parent, int32_t x, i
   return window;
 }
 
-void TFakeWindowSystem::DestroyWindow(TWindowHandle window) { Windows.erase(window); }
+void TFakeWindowSystem::DestroyWindow(TWindowHandle window) {
+  Windows.erase(window);
+  Painters.erase(window);
+  Screens.erase(window);
+}
+
+namespace {
+
+// Draws into the window's screen bitmap.
+class TFakeCanvas final : public TWindowCanvas {
+ public:
+  TFakeCanvas(TFakeWindowSystem& windows, TBitmap& screen) : Windows_(windows), Screen_(screen) {}
+
+  void DrawBitmap(int32_t x, int32_t y, const TBitmap& bitmap, const TRect& area) override {
+    Screen_.CopyRect(x, y, bitmap, area);
+  }
+  void FillRect(const TRect& rect, TColor color) override { Screen_.FillRect(rect, color); }
+  void DrawText(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor,
+                TColor background) override {
+    const TWindowSize box = Windows_.TextExtent(text, font_height);
+    Screen_.FillRect(TRect::OfSize(x, y, box.Width, box.Height), background);
+    Windows_.Texts.push_back({x, y, std::string(text), font_height});
+  }
+
+ private:
+  TFakeWindowSystem& Windows_;
+  TBitmap& Screen_;
+};
+
+}  // namespace
+
+void TFakeWindowSystem::SetPaintHandler(TWindowHandle window, TPaintHandler paint) {
+  if (paint)
+    Painters[window] = std::move(paint);
+  else
+    Painters.erase(window);
+}
+
+void TFakeWindowSystem::Repaint(TWindowHandle window, const TRect& area) {
+  const auto painter = Painters.find(window);
+  if (painter == Painters.end() || !IsWindow(window)) return;
+  const TWindow& shape = Windows[window];
+  TBitmap& screen = Screens[window];
+  if (screen.Width() != shape.Width || screen.Height() != shape.Height) screen = TBitmap(shape.Width, shape.Height);
+  const TRect visible = Intersection(area, screen.Bounds());
+  if (visible.Empty()) return;
+  Paints.push_back({window, visible});
+  TFakeCanvas canvas(*this, screen);
+  const TPaintHandler paint = painter->second;
+  paint(canvas, visible);
+}
+
+void TFakeWindowSystem::Expose(TWindowHandle window) {
+  if (IsWindow(window)) Repaint(window, TRect::OfSize(0, 0, Windows[window].Width, Windows[window].Height));
+}
+
+TWindowSize TFakeWindowSystem::TextExtent(std::string_view text, int32_t font_height) {
+  return {static_cast<int32_t>(text.size()) * kCharWidth, font_height};
+}
 
 }  // namespace qel::test

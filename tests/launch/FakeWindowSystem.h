@@ -41,6 +41,28 @@ class TFakeWindowSystem : public TWindowSystem {
   std::vector<std::string> Calls;  // "hide", "move", "parent", "show", in order
   std::map<TWindowHandle, TWindow> Windows;
 
+  // Painting: what each painted window shows, as its paint handler drew it,
+  // the areas repainted in order, and the texts drawn. A text's box is
+  // kCharWidth pixels a character wide and the font's height high.
+  static constexpr int32_t kCharWidth = 7;
+  int32_t PixelsPerInch = 120;
+  std::map<TWindowHandle, TPaintHandler> Painters;
+  std::map<TWindowHandle, TBitmap> Screens;
+  struct TPaint {
+    TWindowHandle Window = 0;
+    TRect Area;
+  };
+  std::vector<TPaint> Paints;
+  struct TText {
+    int32_t X = 0;
+    int32_t Y = 0;
+    std::string Text;
+    int32_t FontHeight = 0;
+  };
+  std::vector<TText> Texts;
+  // Exposes all of a window, as a window system does when it is shown.
+  void Expose(TWindowHandle window);
+
   bool IsWindow(TWindowHandle window) override;
   TWindowSize ClientSize(TWindowHandle window) override;
   void EnumTopLevelWindows(const std::function<bool(TWindowHandle)>& visit) override;
@@ -54,6 +76,10 @@ class TFakeWindowSystem : public TWindowSystem {
   bool CloseWindow(TWindowHandle window, int timeout_ms) override;
   TWindowHandle CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width, int32_t height) override;
   void DestroyWindow(TWindowHandle window) override;
+  void SetPaintHandler(TWindowHandle window, TPaintHandler paint) override;
+  void Repaint(TWindowHandle window, const TRect& area) override;
+  TWindowSize TextExtent(std::string_view text, int32_t font_height) override;
+  int32_t ScreenPixelsPerInch() override { return PixelsPerInch; }
 
  private:
   TWindowHandle Next_;

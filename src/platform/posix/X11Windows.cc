@@ -6,12 +6,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <map>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/AnsiText.h"
+#include "platform/posix/X11Canvas.h"
 #include "platform/posix/X11Connection.h"
 #include "platform/posix/X11ErrorTrap.h"
+#include "platform/posix/X11Events.h"
 #include "platform/posix/X11Properties.h"
 #include "platform/posix/X11TopLevelScan.h"
 
@@ -197,7 +202,59 @@ class TX11WindowSystem final : public TWindowSystem {
     XDestroyWindow(display, *xid);
   }
 
+  void SetPaintHandler(TWindowHandle window, TPaintHandler paint) override {
+    Display* display = Server();
+    const std::optional<Window> xid = AsXid(window);
+    if (display == nullptr || !xid) return;
+    TX11ErrorTrap trap(display);
+    if (!paint) {
+      WatchExposures(display, *xid, {});
+      Painters_.erase(*xid);
+      return;
+    }
+    // No background: the server leaves exposed parts as they are until the
+    // handler paints them, instead of clearing them first.
+    XSetWindowBackgroundPixmap(display, *xid, None);
+    Painters_[*xid] = std::move(paint);
+    WatchExposures(display, *xid, [this, window](const TRect& area) { Repaint(window, area); });
+  }
+
+  void Repaint(TWindowHandle window, const TRect& area) override {
+    Display* display = Server();
+    const std::optional<Window> xid = AsXid(window);
+    if (display == nullptr || !xid) return;
+    const auto found = Painters_.find(*xid);
+    if (found == Painters_.end()) return;
+    // A copy: painting may end the window's painting.
+    const TPaintHandler paint = found->second;
+    TX11ErrorTrap trap(display);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, *xid, &attributes) == 0 || trap.Failed()) return;
+    const TRect visible = Intersection(area, {0, 0, attributes.width, attributes.height});
+    if (visible.Empty()) return;
+    TX11Canvas canvas(display, *xid, attributes);
+    paint(canvas, visible);
+    XFlush(display);
+  }
+
+  TWindowSize TextExtent(std::string_view text, int32_t font_height) override {
+    Display* display = Server();
+    if (display == nullptr) return {};
+    return LabelTextSize(display, text, font_height);
+  }
+
+  int32_t ScreenPixelsPerInch() override {
+    Display* display = Server();
+    if (display == nullptr) return kDefaultPixelsPerInch;
+    const int screen = DefaultScreen(display);
+    const int millimetres = DisplayWidthMM(display, screen);
+    if (millimetres <= 0) return kDefaultPixelsPerInch;
+    return static_cast<int32_t>(std::lround(DisplayWidth(display, screen) * 25.4 / millimetres));
+  }
+
  private:
+  static constexpr int32_t kDefaultPixelsPerInch = 96;
+
   static Display* Server() { return ProcessX11Connection().Server; }
   static const TX11Atoms& Atoms() { return ProcessX11Connection().Atoms; }
 
@@ -208,6 +265,7 @@ class TX11WindowSystem final : public TWindowSystem {
   }
 
   const TX11TopLevelScan* Scan_ = nullptr;  // while an enumeration runs
+  std::map<Window, TPaintHandler> Painters_;
 };
 
 }  // namespace
