@@ -119,6 +119,7 @@ void TFormLoaderPlugin::TimerTick() {
   if (HostWindow_->FollowElement(*this)) WindowChanged();
   if (!Launcher_ && WindowHandle() != 0) CreateWorkflow();
   if (Launcher_) Launcher_->Tick();
+  if (!Settings_.bgpic.empty() && !GameRunning_) Form_->SetProgress(Progress());
   if (MsgReceiver_) PumpGameRequests();
 }
 
@@ -130,10 +131,31 @@ void TFormLoaderPlugin::CreateWorkflow() {
                            Settings_.initver, Settings_.updatever);
   Launcher_->OnGameRunning = [this](TGameLauncher& launcher) { OnGameRunning(launcher); };
   Launcher_->Start();
-  if (!Settings_.bgpic.empty()) {
-    PutFormInWindow();
-    Form_->SetVisible(true);
+  if (!Settings_.bgpic.empty()) ShowDisplay();
+}
+
+// The progress display, with the pictures fetched by the workflow: the bar
+// is tinted on the background unless both bar pictures are given.
+void TFormLoaderPlugin::ShowDisplay() {
+  PutFormInWindow();
+  Form_->imgBG.Bounds = TRect::OfSize(0, 0, kPictureAreaWidth, kPictureAreaHeight);
+  TProgressMode mode = pmTinted;
+  if (!Settings_.steppng.empty() && !Settings_.barpng.empty()) {
+    mode = pmImages;
+    Launcher_->OnBarLoaded = [this](TGameLauncher&, const TMemoryStream& data) {
+      Form_->SetBarImage(data, Settings_.bar_x, Settings_.bar_y);
+    };
+    Launcher_->OnStepLoaded = [this](TGameLauncher&, const TMemoryStream& data) {
+      Form_->SetStepImage(data, Settings_.step_x, Settings_.step_y);
+    };
+    Launcher_->LoadBarImages(Settings_.barpng, Settings_.steppng);
   }
+  Form_->ShowProgress(true, mode);
+  Form_->SetVisible(true);
+  Launcher_->OnBackgroundLoaded = [this](TGameLauncher&, const TMemoryStream& data) {
+    Form_->SetBackgroundImage(data);
+  };
+  Launcher_->LoadBackground(Settings_.bgpic);
 }
 
 void TFormLoaderPlugin::OnGameRunning(TGameLauncher& launcher) {
@@ -141,6 +163,7 @@ void TFormLoaderPlugin::OnGameRunning(TGameLauncher& launcher) {
   if (!MsgReceiver_) MsgReceiver_ = std::make_unique<TQEL_MsgReceiver>(launcher.GameWindow());
   Form_->SetMsgReceiver(MsgReceiver_.get());
   Form_->SetVisible(true);
+  Form_->ShowProgress(false, pmHidden);
   GameRunning_ = true;
 }
 

@@ -28,6 +28,11 @@ namespace qel {
 // minor (0) and release (1).
 inline constexpr int32_t kQelVersion = 0x020001;
 
+// The background picture covers this much of the plug-in's area, from its
+// top left.
+inline constexpr int32_t kPictureAreaWidth = 1024;
+inline constexpr int32_t kPictureAreaHeight = 768;
+
 // What the page configures, through embed attributes or script writes.
 struct TLauncherSettings {
   std::string gameguid;
@@ -108,6 +113,7 @@ class TFormLoaderPlugin : public TPlugin {
   explicit TFormLoaderPlugin(const TPluginCreateArgs& args);
   void ApplyEmbedAttributes();
   void CreateWorkflow();
+  void ShowDisplay();
   // The form's bounds: the inside of the instance's window.
   void FitFormToWindow();
   // The form filling the instance's window, as its child.
