@@ -6,6 +6,7 @@
 
 #include "GameFiles.h"
 #include "LauncherFixture.h"
+#include "PictureEncoding.h"
 #include "launch/GameRegister.h"
 #include "net/DataVersionRecord.h"
 #include "platform/CopyData.h"
@@ -114,6 +115,46 @@ TEST_F(InstanceWorkflow, StartappBeforeReadyDoesNothingAndWorksWhenWrittenAgain)
 
   EXPECT_TRUE(Write("startapp", FakeBrowser::BoolVariant(true)));
   EXPECT_EQ(started.size(), 1u);
+}
+
+// The pictures reach the display as the workflow hands them over, placed
+// where the page said when each arrived; the display follows the progress
+// on every tick and goes when the game runs.
+TEST_F(InstanceWorkflow, TheDisplayShowsThePagesPicturesAndProgressUntilTheGameRuns) {
+  Embed({{"gameguid", kGameId}, {"initver", "3"}, {"bgpic", "http://127.0.0.1:9/bg.jpg"},
+         {"barpng", "http://127.0.0.1:9/bar.png"}, {"steppng", "http://127.0.0.1:9/step.png"},
+         {"bar_x", "10"}, {"bar_y", "40"}});
+  GiveWindow();
+  Tick();
+  TfrmPlugin& form = Plugin().Form();
+  EXPECT_EQ(form.Mode(), pmImages);
+  EXPECT_TRUE(form.Visible());
+  EXPECT_EQ(form.imgBG.Bounds, TRect::OfSize(0, 0, 1024, 768));
+
+  const auto stream = [](const std::vector<uint8_t>& bytes) {
+    auto data = std::make_unique<TMemoryStream>();
+    data->Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+    return data;
+  };
+  TPngPicture bar{40, 4, TPngColors::Rgb, 8, std::vector<uint8_t>(40 * 4 * 3, 90)};
+  TGameLauncher& launcher = *Plugin().Launcher();
+  launcher.OnBarLoaded(launcher, *stream(EncodePng(bar)));
+  EXPECT_TRUE(Write("bar_x", FakeBrowser::IntVariant(300)));  // too late for the bar
+  launcher.OnStepLoaded(launcher, *stream(EncodePng(bar)));
+  launcher.OnBackgroundLoaded(launcher, *stream(EncodeJpeg({8, 8, TJpegColors::Grey, std::vector<uint8_t>(8, 60)})));
+  ASSERT_TRUE(form.Composed());
+  EXPECT_EQ(form.LabelBounds().Left + form.LabelBounds().Width() / 2, 10 + 40 / 2);
+
+  WriteGame(launcher.InstallPath());
+  Downloader().Finish();
+  ASSERT_TRUE(TickUntilState(lsReady));
+  Tick();
+  EXPECT_EQ(form.Progress(), 100);
+  EXPECT_EQ(form.lbStep.Caption, "100%");
+  StartAndRun();
+  EXPECT_EQ(form.Mode(), pmHidden);
+  EXPECT_FALSE(form.imgBG.Visible);
+  EXPECT_FALSE(form.HoldsPictures());
 }
 
 TEST_F(InstanceWorkflow, AbortStopsTheWorkOnceAndTheFailureReadsThroughTheProperties) {
