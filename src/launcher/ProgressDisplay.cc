@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "launcher/PluginForm.h"
 #include "platform/PictureDecoding.h"
@@ -75,7 +76,7 @@ void TfrmPlugin::PrepareLayout() {
 void TfrmPlugin::SetProgress(int32_t percent) {
   percent = std::clamp(percent, 0, 100);
   if (Mode_ == pmImages) {
-    if (Composed_) {
+    if (Composed_ && StepImage_) {
       SetLabelCaption(percent);
       const int32_t width = StepImage_->Width();
       const int32_t new_width = width * percent / 100;
@@ -96,9 +97,12 @@ void TfrmPlugin::SetProgress(int32_t percent) {
   Progress_ = percent;
 }
 
+// Every tick brings a percentage; the label is painted only when it changes.
 void TfrmPlugin::SetLabelCaption(int32_t percent) {
+  std::string caption = std::to_string(percent) + "%";
+  if (caption == lbStep.Caption) return;
   const TRect before = LabelBounds();
-  lbStep.Caption = std::to_string(percent) + "%";
+  lbStep.Caption = std::move(caption);
   if (lbStep.Visible) Invalidate(Union(before, LabelBounds()));
 }
 

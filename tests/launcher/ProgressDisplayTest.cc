@@ -122,7 +122,7 @@ TEST_F(ProgressDisplayTest, BackgroundIsStretchedAndTheProgressSoFarTintedAgainO
   EXPECT_EQ(Picture().Pixel(36, 160), decoded.Pixel(36, 160));
   EXPECT_EQ(Picture().Pixel(125, 165), decoded.Pixel(125, 165));
   EXPECT_EQ(Picture().Pixel(40, 170), decoded.Pixel(40, 170));
-  for (const auto [x, y] : {std::pair{0, 0}, {75, 321}, {301, 77}, {499, 399}})
+  for (const auto& [x, y] : {std::pair{0, 0}, {75, 321}, {301, 77}, {499, 399}})
     EXPECT_EQ(Screen().Pixel(x, y), Picture().Pixel(x / 2, y / 2)) << x << "," << y;
 
   // A damaged picture changes nothing.
@@ -171,6 +171,9 @@ TEST_F(ProgressDisplayTest, PicturesAreComposedWhenTheLastArrivesWithTheProgress
   EXPECT_EQ(Picture().Pixel(149, 110), kStep);
   EXPECT_EQ(Picture().Pixel(150, 110), Blended(kBar, 128, decoded.Pixel(150, 110)));
   EXPECT_EQ(windows.Paints.back().Area, TRect(124, 105, 150, 115));
+  windows.Paints.clear();
+  form.SetProgress(50);  // as every tick does: nothing to paint
+  EXPECT_TRUE(windows.Paints.empty());
   form.SetProgress(10);  // the empty bar is restored first
   EXPECT_EQ(Picture().Pixel(100, 110), Blended(kBar, 128, decoded.Pixel(100, 110)));
 }

@@ -199,6 +199,7 @@ class TX11WindowSystem final : public TWindowSystem {
     const std::optional<Window> xid = AsXid(window);
     if (display == nullptr || !xid) return;
     TX11ErrorTrap trap(display);
+    if (Painters_.erase(*xid) != 0) WatchExposures(display, *xid, {});
     XDestroyWindow(display, *xid);
   }
 
