@@ -13,8 +13,9 @@
 namespace qel {
 
 // The largest picture a decoder accepts: no side beyond kMaxPictureSide and no
-// more than kMaxPicturePixels in all (about 64 MB of decoded colour and
-// alpha), far more than the 1024 x 768 display shows.
+// more than kMaxPicturePixels in all, far more than the 1024 x 768 display
+// shows. At the limit a picture takes 64 MB of colour and alpha, and as much
+// again for a moment while a PNG with alpha is decoded.
 inline constexpr int32_t kMaxPictureSide = 8192;
 inline constexpr int64_t kMaxPicturePixels = int64_t{4096} * 4096;
 
