@@ -4,6 +4,7 @@
 
 #include "FakeWindowSystem.h"
 #include "PictureEncoding.h"
+#include "TestWindows.h"
 #include "launcher/PluginForm.h"
 #include "platform/PictureDecoding.h"
 
@@ -62,7 +63,9 @@ class ProgressDisplayTest : public ::testing::Test {
     form.SetBackgroundImage(stream);
   }
 
-  TFakeWindowSystem windows;
+  // The form listens for the game's messages under its window's handle,
+  // which must not clash with another test process's.
+  TFakeWindowSystem windows{(UniqueWindow() & 0xFFFFFFFF0000ull) | 0x10000};
   TfrmPlugin form{windows};
 };
 
