@@ -48,7 +48,10 @@ class TX11EventSource {
   }
   static gboolean Check(GSource* source) {
     TX11EventSource& self = OwnerOf(source);
-    return (self.Poll_.revents & G_IO_IN) != 0 || XEventsQueued(self.Display_, QueuedAlready) > 0;
+    // A hung-up connection is dispatched too, so that Xlib reports it, rather
+    // than left to wake the loop again at once.
+    return (self.Poll_.revents & (G_IO_IN | G_IO_HUP | G_IO_ERR)) != 0 ||
+           XEventsQueued(self.Display_, QueuedAlready) > 0;
   }
   static gboolean Dispatch(GSource* source, GSourceFunc, gpointer) {
     OwnerOf(source).ReadEvents();
