@@ -80,4 +80,11 @@ std::optional<std::vector<uint8_t>> TURLStream::CopyData() {
   return data;
 }
 
+std::optional<std::vector<uint8_t>> TURLStream::TakeData() {
+  if (!Memory_) return CopyData();
+  std::vector<uint8_t> data = std::move(*Memory_);
+  Memory_.reset();
+  return data;
+}
+
 }  // namespace qel

@@ -36,6 +36,10 @@ class TURLStream {
   void Cancel();
   // An independent copy of everything received; none before data exist.
   std::optional<std::vector<uint8_t>> CopyData();
+  // Everything received, handed over: bytes collected in memory move out
+  // without a copy and the stream keeps none; a file's bytes are read as
+  // CopyData reads them. For a stream that has finished.
+  std::optional<std::vector<uint8_t>> TakeData();
 
   const std::string& Url() const { return Url_; }
   bool Attached() const { return Stream_ != nullptr && Stream_->pdata == this; }

@@ -2,6 +2,7 @@
 
 #include "launcher/NumericText.h"
 #include "launcher/QELScriptableObject.h"
+#include "launcher/URLDownloader.h"
 #include "platform/AnsiText.h"
 
 namespace qel {
@@ -102,9 +103,15 @@ std::unique_ptr<TScriptablePluginObject> TFormLoaderPlugin::CreateScriptableObje
 TStreamMode TFormLoaderPlugin::GetStreamMode(const char*, const char*) { return smMemory; }
 
 // Streams are wanted only by a workflow that fetches its data through the
-// browser; this instance fetches over HTTP, so every offered stream is refused.
-NPError TFormLoaderPlugin::NewStream(const char*, NPStream*, NPBool, uint16_t*) {
-  return NPERR_GENERIC_ERROR;
+// browser; with the HTTP downloader every offered stream is refused.
+NPError TFormLoaderPlugin::NewStream(const char* mime_type, NPStream* stream, NPBool, uint16_t* stream_type) {
+  TURLDownloader* downloader = BrowserDownloader();
+  if (downloader == nullptr) return NPERR_GENERIC_ERROR;
+  return downloader->AcceptStream(mime_type, stream, stream_type, *this);
+}
+
+TURLDownloader* TFormLoaderPlugin::BrowserDownloader() const {
+  return Launcher_ ? dynamic_cast<TURLDownloader*>(Launcher_->Downloader()) : nullptr;
 }
 
 // ---- The workflow -------------------------------------------------------------
@@ -129,6 +136,8 @@ void TFormLoaderPlugin::CreateWorkflow() {
                          Services_.PluginDir());
   Launcher_->SetDownloader(Services_.DownloaderClass, Settings_.initdata, Settings_.updatedata,
                            Settings_.initver, Settings_.updatever);
+  // A downloader that fetches through the browser asks it on this instance's behalf.
+  if (TURLDownloader* downloader = BrowserDownloader()) downloader->Plugin = this;
   Launcher_->OnGameRunning = [this](TGameLauncher& launcher) { OnGameRunning(launcher); };
   Launcher_->Start();
   if (!Settings_.bgpic.empty()) ShowDisplay();

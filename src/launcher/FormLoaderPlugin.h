@@ -24,6 +24,8 @@
 
 namespace qel {
 
+class TURLDownloader;
+
 // The plug-in version as the page reads it: one byte each for major (2),
 // minor (0) and release (1).
 inline constexpr int32_t kQelVersion = 0x020001;
@@ -114,6 +116,8 @@ class TFormLoaderPlugin : public TPlugin {
   void ApplyEmbedAttributes();
   void CreateWorkflow();
   void ShowDisplay();
+  // The workflow's downloader when it fetches through the browser.
+  TURLDownloader* BrowserDownloader() const;
   // The form's bounds: the inside of the instance's window.
   void FitFormToWindow();
   // The form filling the instance's window, as its child.

@@ -47,6 +47,21 @@ void TFileDownloader::StartNext() {
   }
 }
 
+void TFileDownloader::PackInstalled(bool init_pack) {
+  if (init_pack) {
+    Versions_.InitVersion = InitTargetVersion;
+    SaveVersions();
+    if (Versions_.UpdateVersion < UpdateTargetVersion) {
+      StartUpdateDownload();
+      return;
+    }
+  } else {
+    Versions_.UpdateVersion = UpdateTargetVersion;
+    SaveVersions();
+  }
+  State_ = dsDone;
+}
+
 int32_t TFileDownloader::GetProgress() const {
   // received / total x share, truncated toward zero; the share when unknown is 0.
   const auto share = [](int32_t received, int32_t total, double percent) {

@@ -77,6 +77,9 @@ class TFileDownloader {
 
  protected:
   TFileDownloader() = default;
+  // After a pack unpacked well: its version is recorded, then the update
+  // pack is fetched when it is behind, else the data are done.
+  void PackInstalled(bool init_pack);
 
   TDataVersionRecord Versions_{};
   int32_t InitReceived_ = 0;

@@ -182,19 +182,7 @@ void THttpDownloader::PollExtraction(TPackKind Kind) {
     if (transfer.Request->Offset() != 0) SaveVersions();
     return;
   }
-  if (Kind == pkInit) {
-    Versions_.InitVersion = InitTargetVersion;
-    SaveVersions();
-    if (Versions_.UpdateVersion < UpdateTargetVersion) {
-      StartUpdateDownload();
-    } else {
-      State_ = dsDone;
-    }
-  } else {
-    Versions_.UpdateVersion = UpdateTargetVersion;
-    SaveVersions();
-    State_ = dsDone;
-  }
+  PackInstalled(Kind == pkInit);
 }
 
 void THttpDownloader::ForgetCache(TPackKind Kind) {
