@@ -133,8 +133,7 @@ void TfrmPlugin::SetBackgroundImage(const TMemoryStream& stream) {
     ComposeImages();
     return;
   }
-  imgBG.Picture = std::make_unique<TBitmap>(Background_->Width(), Background_->Height());
-  imgBG.Picture->Draw(0, 0, Background_->Colors);
+  imgBG.Picture = std::make_unique<TBitmap>(Background_->Colors);
   FreeImages();
   // The progress reached so far, again on the new picture.
   const TRect& bar = imgBar.Bounds;
