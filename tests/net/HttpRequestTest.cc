@@ -184,13 +184,15 @@ TEST(HttpRequest, AFailedStartNotifiesInsideStart) {
 
 TEST(HttpRequest, AGetThatOverrunsIsStoppedBeforeTheBufferGrows) {
   TFaultServer server;
-  // The server stops after 3000 of 5000 bytes; an overrun must be seen by then.
+  // The server holds the connection open after 3000 of 5000 bytes until
+  // Resume(), so the error cannot come from the body ending: the overrun
+  // itself must be seen. (The client may hang up before the server reaches
+  // its pause, so whether it paused is not asked.)
   server.SetScript({.Body = PatternBytes(5000), .HeadLength = "1000", .PauseAfter = 3000});
   THttpRequest request;
   TNotifications notes(request);
   request.Start(Wide(server.Url()), 0);
   ASSERT_TRUE(AwaitState(request, rsError));
-  EXPECT_TRUE(server.Paused());
   EXPECT_LE(request.Received(), 1000);
   ASSERT_NE(request.Data(), nullptr);
   EXPECT_EQ(request.Data()->Size(), 1000);
