@@ -69,7 +69,7 @@ bool TExtractThread::Fail(TPackFailureKind kind, std::string detail) {
 bool TExtractThread::Extract() {
   if (Pack_.size() > UINT32_MAX) return Fail(pfPackTooLarge);
   auto checker = std::make_unique<THashChecker>(Options_.ChunkSize);
-  if (checker->Open(Pack_) != srContinue) return Fail(checker->Failure());
+  if (checker->Open(Pack_, Options_.SignedDigest) != srContinue) return Fail(checker->Failure());
   const TStepResult checked = StepUntilStopped([&] { return checker->Step(); });
   if (checked == srContinue) return Fail(pfStopped);
   if (checked != srDone) return Fail(checker->Failure());
@@ -82,6 +82,7 @@ bool TExtractThread::Extract() {
   if (!parts) return Fail(std::move(failure));
   const std::string pack_game = PackGameGuid(parts->Header);
   if (!IsSameGame(pack_game, GameGuid_)) return Fail(pfWrongGame, pack_game);
+  if (Options_.BeforeWriting) Options_.BeforeWriting();
 
   auto unpacker = std::make_unique<TDirectoryUnpacker>(DestDir_);
   if (unpacker->Open(parts->Body) != srContinue) return Fail(unpacker->Failure());

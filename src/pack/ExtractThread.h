@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
 
 #include "pack/PackFailure.h"
 #include "pack/StepResult.h"
+#include "platform/RsaVerify.h"
 
 namespace qel {
 
@@ -24,6 +26,13 @@ struct TExtractOptions {
   // Test seam: called on the extraction thread after every step of the
   // signature check and of the unpacking, before the stop request is read.
   std::function<void()> AfterStep;
+  // The SHA-1 of the signed region, computed by the caller as the bytes
+  // arrived: the region is not hashed again, only the signature checked.
+  std::optional<TSha1Digest> SignedDigest;
+  // Called on the extraction thread once the pack proved sound (signature,
+  // header, game), before the first byte is written; an exception from it
+  // fails the run with nothing written.
+  std::function<void()> BeforeWriting;
 };
 
 class TExtractThread {

@@ -23,7 +23,7 @@ TStepResult THashChecker::Fail(TPackFailureKind kind, std::string detail) {
   return srFailed;
 }
 
-TStepResult THashChecker::Open(std::span<const uint8_t> pack) {
+TStepResult THashChecker::Open(std::span<const uint8_t> pack, std::optional<TSha1Digest> digest) {
   // A chunk of nothing would never get through the region.
   if (ChunkSize_ == 0) return Fail(pfUnexpected, "chunk size 0");
   if (pack.size() < kPackFrameSize) {
@@ -59,6 +59,7 @@ TStepResult THashChecker::Open(std::span<const uint8_t> pack) {
     return Fail(pfHashFailed);
   }
   Hashed_ = 0;
+  Digest_ = digest;
   return srContinue;
 }
 
@@ -74,12 +75,14 @@ TStepResult THashChecker::Step() {
 }
 
 TStepResult THashChecker::HashNextChunk() {
-  const uint32_t chunk = std::min(ChunkSize_, DataLength_ - Hashed_);
-  Hash_->Add({Data_ + Hashed_, chunk});
-  Hashed_ += chunk;
-  if (Hashed_ < DataLength_) return srContinue;
+  if (!Digest_) {
+    const uint32_t chunk = std::min(ChunkSize_, DataLength_ - Hashed_);
+    Hash_->Add({Data_ + Hashed_, chunk});
+    Hashed_ += chunk;
+    if (Hashed_ < DataLength_) return srContinue;
+  }
   const std::span<const uint8_t> signature(Data_ + DataLength_, SignatureLength_);
-  const TSha1Digest digest = Hash_->Finish();
+  const TSha1Digest digest = Digest_ ? *Digest_ : Hash_->Finish();
   // A finished hash takes no more steps.
   Hash_.reset();
   if (Key_->VerifySha1(digest, signature)) return srDone;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "pack/PackFailure.h"
@@ -21,8 +22,10 @@ class THashChecker {
   THashChecker& operator=(const THashChecker&) = delete;
 
   // srContinue when the frame fits the pack's size and the key and hash
-  // are ready; srFailed otherwise. The pack must outlive the checker.
-  TStepResult Open(std::span<const uint8_t> pack);
+  // are ready; srFailed otherwise. The pack must outlive the checker. With
+  // `digest`, the signed region's SHA-1 computed elsewhere, the first step
+  // only checks the signature against it.
+  TStepResult Open(std::span<const uint8_t> pack, std::optional<TSha1Digest> digest = std::nullopt);
   // Hashes one chunk: srContinue while bytes remain, then srDone for a
   // valid signature and srFailed for anything else.
   TStepResult Step();
@@ -37,6 +40,7 @@ class THashChecker {
   // carry theirs.
   std::unique_ptr<TRsaPublicKey> Key_;
   std::unique_ptr<TSha1Hash> Hash_;
+  std::optional<TSha1Digest> Digest_;
   const uint8_t* Data_ = nullptr;
   uint32_t DataLength_ = 0;
   uint32_t SignatureLength_ = 0;
