@@ -48,6 +48,11 @@ void TWinHttpRequest::SetRequestHeader(std::u16string_view Header, std::u16strin
   DefaultInterface().SetRequestHeader(Header, Value);
 }
 
+void TWinHttpRequest::SetTimeouts(int32_t ResolveTimeout, int32_t ConnectTimeout, int32_t SendTimeout,
+                                  int32_t ReceiveTimeout) {
+  DefaultInterface().SetTimeouts(ResolveTimeout, ConnectTimeout, SendTimeout, ReceiveTimeout);
+}
+
 std::u16string TWinHttpRequest::GetResponseHeader(std::u16string_view Header) {
   return DefaultInterface().GetResponseHeader(Header);
 }

@@ -57,6 +57,8 @@ class TWinHttpRequest {
 
   void Open(std::u16string_view Method, std::u16string_view Url, bool Async);
   void SetRequestHeader(std::u16string_view Header, std::u16string_view Value);
+  // Milliseconds, 0 for no limit; between Open and Send.
+  void SetTimeouts(int32_t ResolveTimeout, int32_t ConnectTimeout, int32_t SendTimeout, int32_t ReceiveTimeout);
   std::u16string GetResponseHeader(std::u16string_view Header);
   void Send();
   void Abort();

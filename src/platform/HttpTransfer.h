@@ -3,6 +3,11 @@
 // order: response start, data available (any number of pieces), then either
 // response finished or error. Nothing follows Abort. A handler may call
 // Abort or destroy the request.
+//
+// Redirects are followed for http and https only, at most kMostRedirects
+// hops; the events and response headers are those of the final response,
+// and the request headers the caller set go along with every hop. Any
+// status is reported as it came; judging it is the caller's business.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +41,21 @@ inline constexpr int32_t kHttpErrorInvalidServerResponse = 12152;
 inline constexpr int32_t kHttpErrorRedirectFailed = 12156;
 inline constexpr int32_t kHttpErrorSecureFailure = 12175;
 
+inline constexpr int kMostRedirects = 5;
+
+// Time limits in milliseconds, 0 meaning none; the defaults are the Windows
+// HTTP service's.
+struct THttpTimeouts {
+  // Finding the server's address.
+  int32_t ResolveMs = 0;
+  // Making the connection (name resolution included when ResolveMs is 0).
+  int32_t ConnectMs = 60000;
+  // Handing the request to the connection.
+  int32_t SendMs = 30000;
+  // Silence from the server: waiting for the response, or between two
+  // pieces of it.
+  int32_t ReceiveMs = 30000;
+};
 // A failed call, with the error number beside the message text.
 class EHttpTransferError : public EQelError {
  public:
@@ -77,6 +97,10 @@ class THttpTransfer {
   // Opening again ends a running request first, without events.
   void Open(std::u16string_view method, std::u16string_view url, bool asynchronous);
   void SetRequestHeader(std::u16string_view name, std::u16string_view value);
+  // Between Open and Send; a negative limit is refused. The limits stay with
+  // the object for later requests. A limit passed ends the request with the
+  // Error event kHttpErrorTimeout.
+  void SetTimeouts(int32_t resolve_ms, int32_t connect_ms, int32_t send_ms, int32_t receive_ms);
   // A header of the response, once its start has been reported.
   std::u16string GetResponseHeader(std::u16string_view name) const;
   void Send();

@@ -70,13 +70,25 @@ int TCurlLoopSource::OnSocket(CURL*, curl_socket_t socket, int what, void* self,
 }
 
 int TCurlLoopSource::OnTimer(CURLM*, long timeout_ms, void* self) {
-  GSource* source = static_cast<TCurlLoopSource*>(self)->Source_;
+  auto* owner = static_cast<TCurlLoopSource*>(self);
   if (timeout_ms < 0) {
-    g_source_set_ready_time(source, -1);
+    owner->CurlDue_ = -1;
   } else {
-    g_source_set_ready_time(source, timeout_ms == 0 ? 0 : g_get_monotonic_time() + gint64{timeout_ms} * 1000);
+    owner->CurlDue_ = timeout_ms == 0 ? 0 : g_get_monotonic_time() + gint64{timeout_ms} * 1000;
   }
+  owner->UpdateReadyTime();
   return 0;
+}
+
+void TCurlLoopSource::WakeAt(gint64 monotonic_us) {
+  Wake_ = monotonic_us < 0 ? -1 : monotonic_us;
+  UpdateReadyTime();
+}
+
+void TCurlLoopSource::UpdateReadyTime() {
+  gint64 ready = CurlDue_;
+  if (Wake_ >= 0 && (ready < 0 || Wake_ < ready)) ready = Wake_;
+  g_source_set_ready_time(Source_, ready);
 }
 
 gboolean TCurlLoopSource::Dispatch(GSource* source, GSourceFunc, gpointer) {
@@ -91,16 +103,24 @@ void TCurlLoopSource::WatchSocket(curl_socket_t socket, int what) {
   const auto watch = Watches_.find(socket);
   if (what == CURL_POLL_REMOVE) {
     if (watch != Watches_.end()) {
-      g_source_remove_unix_fd(Source_, watch->second);
+      g_source_remove_unix_fd(Source_, watch->second.Tag);
       Watches_.erase(watch);
     }
     return;
   }
   if (watch == Watches_.end()) {
-    Watches_.emplace(socket, g_source_add_unix_fd(Source_, socket, ConditionFor(what)));
+    Watches_.emplace(socket, TWatch{g_source_add_unix_fd(Source_, socket, ConditionFor(what)), what});
   } else {
-    g_source_modify_unix_fd(Source_, watch->second, ConditionFor(what));
+    g_source_modify_unix_fd(Source_, watch->second.Tag, ConditionFor(what));
+    watch->second.What = what;
   }
+}
+
+bool TCurlLoopSource::WantsToWrite() const {
+  for (const auto& [socket, watch] : Watches_) {
+    if (watch.What & CURL_POLL_OUT) return true;
+  }
+  return false;
 }
 
 void TCurlLoopSource::Act(curl_socket_t socket, int events) {
@@ -111,20 +131,22 @@ void TCurlLoopSource::Act(curl_socket_t socket, int events) {
 }
 
 void TCurlLoopSource::RunDue() {
+  // What is due is taken before acting: curl sets its next time while acting.
+  const gint64 now = g_get_monotonic_time();
+  const bool curl_due = CurlDue_ >= 0 && CurlDue_ <= now;
+  if (curl_due) CurlDue_ = -1;
+  if (Wake_ >= 0 && Wake_ <= now) Wake_ = -1;
+  // Dispatching does not clear the ready time.
+  UpdateReadyTime();
+
   // Acting changes the watches, so the ready ones are taken first.
   std::vector<std::pair<curl_socket_t, int>> ready;
-  for (const auto& [socket, tag] : Watches_) {
-    const int events = CurlEventsOf(g_source_query_unix_fd(Source_, tag));
+  for (const auto& [socket, watch] : Watches_) {
+    const int events = CurlEventsOf(g_source_query_unix_fd(Source_, watch.Tag));
     if (events != 0) ready.emplace_back(socket, events);
   }
   for (const auto& [socket, events] : ready) Act(socket, events);
-
-  const gint64 due = g_source_get_ready_time(Source_);
-  if (due >= 0 && due <= g_source_get_time(Source_)) {
-    // Dispatching does not clear the ready time; curl sets the next one.
-    g_source_set_ready_time(Source_, -1);
-    Act(CURL_SOCKET_TIMEOUT, 0);
-  }
+  if (curl_due) Act(CURL_SOCKET_TIMEOUT, 0);
   // A copy: the call may destroy this object and with it AfterActions_.
   const std::function<void()> after = AfterActions_;
   after();

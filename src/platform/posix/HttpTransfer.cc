@@ -1,7 +1,10 @@
 #include "platform/HttpTransfer.h"
 
 #include <curl/curl.h>
+#include <glib.h>
 
+#include <cctype>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -27,6 +30,15 @@ enum TPhase : uint8_t {
   phOpened,  // opened, headers may be added
   phSent,    // running
   phEnded,   // finished, failed or aborted
+};
+
+// Where the current hop is, for its time limit.
+enum TStage : uint8_t {
+  stIdle,        // no hop under way, or one whose limit is curl's
+  stResolving,   // finding the server's address
+  stConnecting,  // connecting: curl's own connection limit applies
+  stSending,     // handing the request to the connection
+  stReceiving,   // waiting for the response, or for more of it
 };
 
 struct TEnd {
@@ -84,6 +96,32 @@ std::string TokenOf(std::u16string_view wide, std::string_view what) {
 
 std::u16string WideText(const std::string& text) { return Latin1ToUtf16(text); }
 
+// The value of a header line "Name: value" when its name is `name` (in
+// lower case), without the surrounding blanks and the line end.
+std::optional<std::string> HeaderValue(std::string_view line, std::string_view name) {
+  if (line.size() <= name.size() || line[name.size()] != ':') return std::nullopt;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(line[i])) != name[i]) return std::nullopt;
+  }
+  std::string_view value = line.substr(name.size() + 1);
+  const size_t first = value.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return std::string();
+  value.remove_prefix(first);
+  value.remove_suffix(value.size() - (value.find_last_not_of(" \t\r\n") + 1));
+  return std::string(value);
+}
+
+void CheckTimeout(int32_t milliseconds) {
+  if (milliseconds < 0) Fail(kHttpErrorInvalidParameter, "a time limit cannot be negative");
+}
+
+// curl counts name resolution into the connection's time; a limit of its own
+// for resolving adds to it. curl's 0 would be its default of five minutes.
+long CurlConnectLimitMs(const THttpTimeouts& limits) {
+  if (limits.ConnectMs == 0) return std::numeric_limits<int32_t>::max();
+  return long{limits.ConnectMs} + long{limits.ResolveMs};
+}
+
 // Only http and https URLs that curl can take apart are accepted.
 void CheckUrl(const std::string& url) {
   std::unique_ptr<CURLU, TUrlCleanup> parts(curl_url());
@@ -110,10 +148,25 @@ struct THttpTransfer::TState {
 
   static size_t OnHeader(char* bytes, size_t size, size_t count, void* self);
   static size_t OnBody(char* bytes, size_t size, size_t count, void* self);
+  static int OnResolverStart(void* resolver, void* reserved, void* self);
+  static int OnSocketOpened(void* self, curl_socket_t socket, curlsocktype purpose);
+  static int OnConnectionReady(void* self, char* remote_ip, char* local_ip, int remote_port, int local_port);
 
   TEasyHandle NewEasy(const std::string& method, const std::string& url);
   void Stop();
   void ClearPending();
+  void EndHeaderBlock();
+  void TakeResponse(int32_t status, const std::string& content_type);
+  // A redirect curl did not follow (a sixth hop is an error, not this) is the
+  // final response after all.
+  void TakeHeldRedirect();
+  TEnd FailureOf(CURLcode result) const;
+  void EnterStage(TStage stage);
+  void NoteReceived();
+  int32_t StageLimitMs() const;
+  // Ends the request when its stage outlasted the limit; otherwise makes
+  // sure the loop wakes for the deadline.
+  void WatchDeadline();
   void AfterActions();
   // Answers false when a handler destroyed the request.
   bool Deliver();
@@ -131,6 +184,21 @@ struct THttpTransfer::TState {
   bool Paused = false;
   // The final response's headers are complete.
   bool ResponseKnown = false;
+
+  // The response whose headers are arriving.
+  std::optional<std::string> BlockLocation;
+  std::string BlockContentType;
+  // Redirect answers met so far, and the last one's status, type and target.
+  int Redirects = 0;
+  int32_t HeldStatus = 0;
+  std::string HeldContentType;
+  std::string HeldLocation;
+
+  THttpTimeouts Timeouts;
+  TStage Stage = stIdle;
+  // Monotonic microseconds: when the stage began, or in stReceiving when the
+  // last bytes came.
+  int64_t StageSince = 0;
 
   // Events waiting for the end of the loop's turn.
   bool StartPending = false;
@@ -158,28 +226,74 @@ THttpTransfer::TState::~TState() {
 size_t THttpTransfer::TState::OnHeader(char* bytes, size_t size, size_t count, void* self) {
   auto* state = static_cast<TState*>(self);
   const std::string_view line(bytes, size * count);
+  state->NoteReceived();
   if (line.starts_with("HTTP/")) {
     state->InHeaderBlock = true;
-  } else if ((line == "\r\n" || line == "\n") && state->InHeaderBlock) {
+    state->BlockLocation.reset();
+    state->BlockContentType.clear();
+  } else if (!state->InHeaderBlock) {
+    // Trailers of a chunked body.
+  } else if (line == "\r\n" || line == "\n") {
     state->InHeaderBlock = false;
-    long code = 0;
-    curl_easy_getinfo(state->Easy.get(), CURLINFO_RESPONSE_CODE, &code);
-    // An interim (1xx) answer is followed by the real one.
-    if (code >= 200 && !state->ResponseKnown) {
-      char* type = nullptr;
-      curl_easy_getinfo(state->Easy.get(), CURLINFO_CONTENT_TYPE, &type);
-      state->ResponseKnown = true;
-      state->StartPending = true;
-      state->Status = static_cast<int32_t>(code);
-      state->ContentType = WideText(type != nullptr ? type : "");
-    }
+    state->EndHeaderBlock();
+  } else if (std::optional<std::string> location = HeaderValue(line, "location")) {
+    state->BlockLocation = std::move(location);
+  } else if (std::optional<std::string> type = HeaderValue(line, "content-type")) {
+    state->BlockContentType = std::move(*type);
   }
   return size * count;
+}
+
+void THttpTransfer::TState::EndHeaderBlock() {
+  long code = 0;
+  curl_easy_getinfo(Easy.get(), CURLINFO_RESPONSE_CODE, &code);
+  // An interim (1xx) answer is followed by the real one.
+  if (code < 200 || ResponseKnown) return;
+  // curl follows every 3xx answer with a non-empty Location; the response
+  // after it is the one reported.
+  if (code >= 300 && code < 400 && BlockLocation && !BlockLocation->empty()) {
+    ++Redirects;
+    HeldStatus = static_cast<int32_t>(code);
+    HeldContentType = BlockContentType;
+    HeldLocation = *BlockLocation;
+    return;
+  }
+  TakeResponse(static_cast<int32_t>(code), BlockContentType);
+}
+
+void THttpTransfer::TState::TakeResponse(int32_t status, const std::string& content_type) {
+  ResponseKnown = true;
+  StartPending = true;
+  Status = status;
+  ContentType = WideText(content_type);
+}
+
+void THttpTransfer::TState::TakeHeldRedirect() {
+  if (!ResponseKnown && Redirects > 0) TakeResponse(HeldStatus, HeldContentType);
+}
+
+int THttpTransfer::TState::OnResolverStart(void*, void*, void* self) {
+  static_cast<TState*>(self)->EnterStage(stResolving);
+  return 0;
+}
+
+int THttpTransfer::TState::OnSocketOpened(void* self, curl_socket_t, curlsocktype) {
+  // Each address tried opens a socket; the connection's time starts once.
+  auto* state = static_cast<TState*>(self);
+  if (state->Stage != stConnecting) state->EnterStage(stConnecting);
+  return CURL_SOCKOPT_OK;
+}
+
+int THttpTransfer::TState::OnConnectionReady(void* self, char*, char*, int, int) {
+  static_cast<TState*>(self)->EnterStage(stSending);
+  return CURL_PREREQFUNC_OK;
 }
 
 size_t THttpTransfer::TState::OnBody(char* bytes, size_t size, size_t count, void* self) {
   auto* state = static_cast<TState*>(self);
   const size_t length = size * count;
+  state->NoteReceived();
+  state->TakeHeldRedirect();
   if (state->TurnBytes >= kTurnBudgetBytes) {
     // curl keeps these bytes and hands them over again when resumed.
     state->Paused = true;
@@ -218,6 +332,17 @@ TEasyHandle THttpTransfer::TState::NewEasy(const std::string& method, const std:
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &TState::OnBody);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(e, CURLOPT_ERRORBUFFER, ErrorBuffer);
+  // Redirects: another scheme or one hop too many fails the request.
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(e, CURLOPT_MAXREDIRS, long{kMostRedirects});
+  curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // The stages of each hop, for their time limits.
+  curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &TState::OnResolverStart);
+  curl_easy_setopt(e, CURLOPT_RESOLVER_START_DATA, this);
+  curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &TState::OnSocketOpened);
+  curl_easy_setopt(e, CURLOPT_SOCKOPTDATA, this);
+  curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &TState::OnConnectionReady);
+  curl_easy_setopt(e, CURLOPT_PREREQDATA, this);
   return easy;
 }
 
@@ -227,6 +352,7 @@ void THttpTransfer::TState::Stop() {
     InMulti = false;
   }
   if (Phase == phSent) Phase = phEnded;
+  EnterStage(stIdle);
   TurnBytes = 0;
   Paused = false;
   ClearPending();
@@ -237,6 +363,83 @@ void THttpTransfer::TState::ClearPending() {
   StartPending = false;
   Data.clear();
   End.reset();
+}
+
+TEnd THttpTransfer::TState::FailureOf(CURLcode result) const {
+  const std::u16string detail = WideText(DescribeCurlFailure(result, ErrorBuffer));
+  if (Redirects > 0) {
+    if (result == CURLE_TOO_MANY_REDIRECTS) {
+      return TEnd{true, kHttpErrorRedirectFailed,
+                  WideText("more than " + std::to_string(kMostRedirects) + " redirects, the last to " +
+                           HeldLocation + ": ") + detail};
+    }
+    if (result == CURLE_UNSUPPORTED_PROTOCOL || result == CURLE_URL_MALFORMAT) {
+      return TEnd{true, kHttpErrorRedirectFailed,
+                  WideText("redirected to " + HeldLocation + ", which is no http or https address: ") + detail};
+    }
+  }
+  return TEnd{true, HttpErrorNumberOf(result), detail};
+}
+
+void THttpTransfer::TState::EnterStage(TStage stage) {
+  Stage = stage;
+  StageSince = g_get_monotonic_time();
+  const int32_t limit = StageLimitMs();
+  Loop->WakeAt(limit > 0 ? StageSince + int64_t{limit} * 1000 : -1);
+}
+
+void THttpTransfer::TState::NoteReceived() {
+  // Bytes from the server also mean that the request went out.
+  if (Stage == stReceiving) {
+    StageSince = g_get_monotonic_time();
+  } else {
+    EnterStage(stReceiving);
+  }
+}
+
+int32_t THttpTransfer::TState::StageLimitMs() const {
+  switch (Stage) {
+    case stResolving:
+      return Timeouts.ResolveMs;
+    case stSending:
+      return Timeouts.SendMs;
+    case stReceiving:
+      return Timeouts.ReceiveMs;
+    case stIdle:
+    case stConnecting:
+      return 0;
+  }
+  return 0;
+}
+
+void THttpTransfer::TState::WatchDeadline() {
+  // A request is out once curl no longer waits to write it.
+  if (Stage == stSending && !Loop->WantsToWrite()) EnterStage(stReceiving);
+  const int32_t limit = StageLimitMs();
+  if (limit == 0) return;
+  const int64_t deadline = StageSince + int64_t{limit} * 1000;
+  if (g_get_monotonic_time() < deadline) {
+    // The deadline only moves later, so an earlier wake-up merely looks again.
+    if (!Loop->WakeSet()) Loop->WakeAt(deadline);
+    return;
+  }
+  std::string what;
+  switch (Stage) {
+    case stResolving:
+      what = "the server's name was not resolved within ";
+      break;
+    case stSending:
+      what = "the request could not be sent within ";
+      break;
+    default:
+      what = "the server sent nothing for ";
+      break;
+  }
+  curl_multi_remove_handle(Loop->Multi(), Easy.get());
+  InMulti = false;
+  Phase = phEnded;
+  EnterStage(stIdle);
+  End = TEnd{true, kHttpErrorTimeout, WideText(what + std::to_string(limit) + " ms")};
 }
 
 void THttpTransfer::TState::AfterActions() {
@@ -255,12 +458,20 @@ void THttpTransfer::TState::AfterActions() {
     InMulti = false;
     Phase = phEnded;
     if (result != CURLE_OK) {
-      End = TEnd{true, HttpErrorNumberOf(result), WideText(DescribeCurlFailure(result, ErrorBuffer))};
-    } else if (!ResponseKnown) {
-      End = TEnd{true, kHttpErrorInvalidServerResponse, u"the server sent no response"};
+      End = FailureOf(result);
     } else {
-      End = TEnd{};
+      TakeHeldRedirect();
+      if (!ResponseKnown) {
+        End = TEnd{true, kHttpErrorInvalidServerResponse, u"the server sent no response"};
+      } else {
+        End = TEnd{};
+      }
     }
+  }
+  if (InMulti) {
+    WatchDeadline();
+  } else if (Stage != stIdle) {
+    EnterStage(stIdle);
   }
   if (!Deliver()) return;
   TurnBytes = 0;
@@ -338,6 +549,7 @@ void THttpTransfer::Open(std::u16string_view method, std::u16string_view url, bo
   State_->Headers = nullptr;
   State_->ResponseKnown = false;
   State_->InHeaderBlock = false;
+  State_->Redirects = 0;
   State_->Phase = phOpened;
 }
 
@@ -354,6 +566,13 @@ void THttpTransfer::SetRequestHeader(std::u16string_view name, std::u16string_vi
   curl_slist* const headers = curl_slist_append(State_->Headers, line.c_str());
   if (headers == nullptr) Fail(kHttpErrorNotEnoughMemory, "no memory for a request header");
   State_->Headers = headers;
+}
+
+void THttpTransfer::SetTimeouts(int32_t resolve_ms, int32_t connect_ms, int32_t send_ms, int32_t receive_ms) {
+  if (State_->Phase == phClosed) Fail(kHttpErrorCannotCallBeforeOpen, "the request is not open");
+  if (State_->Phase != phOpened) Fail(kHttpErrorCannotCallAfterSend, "the request was already sent");
+  for (const int32_t limit : {resolve_ms, connect_ms, send_ms, receive_ms}) CheckTimeout(limit);
+  State_->Timeouts = THttpTimeouts{resolve_ms, connect_ms, send_ms, receive_ms};
 }
 
 std::u16string THttpTransfer::GetResponseHeader(std::u16string_view name) const {
@@ -377,11 +596,16 @@ void THttpTransfer::Send() {
   if (curl_easy_setopt(easy, CURLOPT_HTTPHEADER, State_->Headers) != CURLE_OK) {
     Fail(kHttpErrorInternal, "the request headers were refused");
   }
+  if (curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, CurlConnectLimitMs(State_->Timeouts)) != CURLE_OK) {
+    Fail(kHttpErrorInternal, "the connection's time limit was refused");
+  }
   State_->ErrorBuffer[0] = '\0';
   const CURLMcode result = curl_multi_add_handle(State_->Loop->Multi(), easy);
   if (result != CURLM_OK) Fail(HttpErrorNumberOf(result), DescribeCurlFailure(result));
   State_->InMulti = true;
   State_->Phase = phSent;
+  // Until curl reports a step, the request is finding its server.
+  State_->EnterStage(stResolving);
 }
 
 void THttpTransfer::Abort() { State_->Stop(); }
