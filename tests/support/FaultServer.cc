@@ -26,19 +26,36 @@ std::string LowerCase(std::string_view text) {
   return lower;
 }
 
-// N of a "Range: bytes=N-" line, when the request has one.
-std::optional<size_t> RangeStart(const TRecordedRequest& request) {
+// The value of the request's header `lower_name`, blanks around it removed.
+std::optional<std::string> HeaderOf(const TRecordedRequest& request, std::string_view lower_name) {
   for (const std::string& line : request.HeaderLines) {
-    const std::string lower = LowerCase(line);
-    if (!lower.starts_with("range:")) continue;
-    std::string value = lower.substr(6);
-    value.erase(0, value.find_first_not_of(' '));
-    if (!value.starts_with("bytes=") || !value.ends_with("-")) return std::nullopt;
-    const std::string digits = value.substr(6, value.size() - 7);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    return static_cast<size_t>(std::stoull(digits));
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos || LowerCase(std::string_view(line).substr(0, colon)) != lower_name) continue;
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(" \t"));
+    value.erase(value.find_last_not_of(" \t") + 1);
+    return value;
   }
   return std::nullopt;
+}
+
+// N of a "Range: bytes=N-" line, when the request has one.
+std::optional<size_t> RangeStart(const TRecordedRequest& request) {
+  const std::optional<std::string> range = HeaderOf(request, "range");
+  if (!range) return std::nullopt;
+  const std::string value = LowerCase(*range);
+  if (!value.starts_with("bytes=") || !value.ends_with("-")) return std::nullopt;
+  const std::string digits = value.substr(6, value.size() - 7);
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return static_cast<size_t>(std::stoull(digits));
+}
+
+// A range is served only while the validator the client holds is current.
+bool IfRangeHolds(const TRecordedRequest& request, const TFaultScript& script) {
+  const std::optional<std::string> validator = HeaderOf(request, "if-range");
+  if (!validator) return true;
+  const bool strong_etag = script.ETag && !script.ETag->starts_with("W/");
+  return (strong_etag && *validator == *script.ETag) || (script.LastModified && *validator == *script.LastModified);
 }
 
 TRecordedRequest ParseRequest(const std::string& head) {
@@ -56,11 +73,45 @@ TRecordedRequest ParseRequest(const std::string& head) {
   return request;
 }
 
-std::string AnswerHead(int status, const std::optional<std::string>& length) {
-  std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 206 ? " Partial Content" : " OK") +
-                     "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
+std::string ReasonOf(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 206: return "Partial Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 303: return "See Other";
+    case 307: return "Temporary Redirect";
+    case 308: return "Permanent Redirect";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+  }
+}
+
+std::string AnswerHead(int status, const std::optional<std::string>& length,
+                       std::string_view type = "application/octet-stream") {
+  std::string head = "HTTP/1.1 " + std::to_string(status) + " " + ReasonOf(status) +
+                     "\r\nContent-Type: " + std::string(type) + "\r\nConnection: close\r\n";
   if (length) head += "Content-Length: " + *length + "\r\n";
   return head;
+}
+
+std::string ValidatorLines(const TFaultScript& script) {
+  std::string lines;
+  if (script.ETag) lines += "ETag: " + *script.ETag + "\r\n";
+  if (script.LastModified) lines += "Last-Modified: " + *script.LastModified + "\r\n";
+  return lines;
+}
+
+// A status or redirect answer: its own short body instead of the resource.
+std::string StatusAnswer(const TRecordedRequest& request, const TFaultScript& script) {
+  const int status = script.Status.value_or(302);
+  const std::string body = "status " + std::to_string(status) + "\n";
+  std::string answer = AnswerHead(status, std::to_string(body.size()), "text/plain");
+  if (script.RedirectTo) answer += "Location: " + *script.RedirectTo + "\r\n";
+  answer += "\r\n";
+  if (request.Method == "GET") answer += body;
+  return answer;
 }
 
 }  // namespace
@@ -102,6 +153,12 @@ TFaultServer::~TFaultServer() {
 void TFaultServer::SetScript(TFaultScript script) {
   std::lock_guard lock(Lock_);
   Script_ = std::move(script);
+  Resumed_ = false;
+}
+
+void TFaultServer::SetScript(std::string_view path, TFaultScript script) {
+  std::lock_guard lock(Lock_);
+  PathScripts_["/" + std::string(path)] = std::move(script);
   Resumed_ = false;
 }
 
@@ -156,31 +213,52 @@ void TFaultServer::Serve(int connection) {
     {
       std::lock_guard lock(Lock_);
       Requests_.push_back(request);
-      script = Script_;
+      const auto own = PathScripts_.find(request.Target);
+      script = own != PathScripts_.end() ? own->second : Script_;
     }
-    if (request.Method == "HEAD") {
-      std::optional<std::string> length = script.HeadLength;
-      if (!length) length = std::to_string(script.Body.size());
-      if (script.HeadWithoutLength) length.reset();
-      SendAll(connection, AnswerHead(200, length) + "\r\n");
-    } else if (request.Method == "GET") {
-      const std::optional<size_t> start = RangeStart(request);
-      const bool ranged = start && !script.IgnoreRange && *start <= script.Body.size();
-      const std::string_view body = std::string_view(script.Body).substr(ranged ? *start : 0);
-      std::string head = AnswerHead(ranged ? 206 : 200, std::to_string(script.GetLength ? *script.GetLength
-                                                                                      : int64_t(body.size())));
-      if (ranged) {
-        head += "Content-Range: bytes " + std::to_string(*start) + "-" +
-                std::to_string(script.Body.size() - 1) + "/" + std::to_string(script.Body.size()) + "\r\n";
-      }
-      if (SendAll(connection, head + "\r\n")) SendBody(connection, body, script);
-    } else {
-      SendAll(connection, "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-    }
+    Answer(connection, request, script);
   }
   std::lock_guard lock(Lock_);
   Connections_.erase(connection);
   close(connection);
+}
+
+void TFaultServer::Answer(int connection, const TRecordedRequest& request, const TFaultScript& script) {
+  const bool known_method = request.Method == "HEAD" || request.Method == "GET";
+  if (!known_method) {
+    SendAll(connection, "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    return;
+  }
+  if (script.StallHead && !AwaitResume()) return;
+  if (script.Status || script.RedirectTo) {
+    SendAll(connection, StatusAnswer(request, script));
+  } else if (request.Method == "HEAD") {
+    std::optional<std::string> length = script.HeadLength;
+    if (!length) length = std::to_string(script.Body.size());
+    if (script.HeadWithoutLength) length.reset();
+    SendAll(connection, AnswerHead(200, length) + ValidatorLines(script) + "\r\n");
+  } else {
+    const std::optional<size_t> start = RangeStart(request);
+    const bool ranged =
+        start && !script.IgnoreRange && *start <= script.Body.size() && IfRangeHolds(request, script);
+    const std::string_view body = std::string_view(script.Body).substr(ranged ? *start : 0);
+    std::string head = AnswerHead(ranged ? 206 : 200, std::to_string(script.GetLength ? *script.GetLength
+                                                                                    : int64_t(body.size())));
+    head += ValidatorLines(script);
+    if (ranged) {
+      head += "Content-Range: bytes " + std::to_string(*start) + "-" +
+              std::to_string(script.Body.size() - 1) + "/" + std::to_string(script.Body.size()) + "\r\n";
+    }
+    if (SendAll(connection, head + "\r\n")) SendBody(connection, body, script);
+  }
+}
+
+bool TFaultServer::AwaitResume() {
+  Paused_ = true;
+  std::unique_lock lock(Lock_);
+  Changed_.wait(lock, [&] { return Resumed_ || Stopping_; });
+  Paused_ = false;
+  return !Stopping_;
 }
 
 bool TFaultServer::SendAll(int connection, std::string_view bytes) {
@@ -200,11 +278,7 @@ void TFaultServer::SendBody(int connection, std::string_view body, const TFaultS
   while (sent < limit) {
     if (script.PauseAfter && !paused && sent == *script.PauseAfter) {
       paused = true;
-      Paused_ = true;
-      std::unique_lock lock(Lock_);
-      Changed_.wait(lock, [&] { return Resumed_ || Stopping_; });
-      Paused_ = false;
-      if (Stopping_) return;
+      if (!AwaitResume()) return;
     }
     size_t chunk = std::min(chunk_bytes, limit - sent);
     if (script.PauseAfter && !paused && *script.PauseAfter > sent) chunk = std::min(chunk, *script.PauseAfter - sent);

@@ -2,13 +2,15 @@
 // faults a real server rarely shows on demand: a connection closed after N
 // bytes, one length announced and another sent, a range ignored, a HEAD
 // without "Content-Length", a body that stops until the test resumes it, a
-// body sent slowly. It records every request it gets. Each connection is
+// body sent slowly, an answer that never starts, error statuses, redirects
+// and validators. It records every request it gets. Each connection is
 // served on a thread of its own and closed after one answer.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -37,6 +39,21 @@ struct TFaultScript {
   // Bytes per send, and the pause after each one: a slow sender.
   size_t ChunkBytes = 64 * 1024;
   int ChunkDelayMs = 0;
+  // A HEAD or GET is answered with this status and a short text body of its
+  // own in place of the resource (a HEAD with the head alone). Unset: the
+  // resource with 200, or 206 for a range.
+  std::optional<int> Status = {};
+  // A "Location" with this text (a path such as "/next", or any URL) in an
+  // answer of its own: Status, or 302 when Status is unset.
+  std::optional<std::string> RedirectTo = {};
+  // Validators sent with the resource's HEAD and GET answers. A GET with
+  // "Range" and "If-Range" gets the range only when If-Range is the ETag (a
+  // strong one) or the LastModified text; otherwise all of it with 200.
+  std::optional<std::string> ETag = {};
+  std::optional<std::string> LastModified = {};
+  // A HEAD or GET is read but answered with nothing, not even the status
+  // line, until Resume() (or the server's end).
+  bool StallHead = false;
 };
 
 struct TRecordedRequest {
@@ -57,18 +74,24 @@ class TFaultServer {
   // Requests that arrive afterwards are answered by this script; its pause
   // waits for a Resume() that comes after this call.
   void SetScript(TFaultScript script);
+  // Requests for "/" + path are answered by this script instead (the same
+  // Resume() holds for all): a chain of redirects is a script per hop.
+  void SetScript(std::string_view path, TFaultScript script);
   std::string Url(std::string_view path = "pack.dat") const;
 
   std::vector<TRecordedRequest> Requests() const;
   // GET body bytes written so far, over all connections.
   size_t BodyBytesSent() const { return BodyBytesSent_.load(); }
-  // True while a GET waits at its pause point.
+  // True while an answer waits at its pause point or stalls before its head.
   bool Paused() const { return Paused_.load(); }
   void Resume();
 
  private:
   void AcceptLoop();
   void Serve(int connection);
+  void Answer(int connection, const TRecordedRequest& request, const TFaultScript& script);
+  // Waits for Resume(); false when the server stops first.
+  bool AwaitResume();
   // Writes everything; false when the client went away or the server stops.
   bool SendAll(int connection, std::string_view bytes);
   void SendBody(int connection, std::string_view body, const TFaultScript& script);
@@ -82,6 +105,7 @@ class TFaultServer {
   mutable std::mutex Lock_;
   std::condition_variable Changed_;
   TFaultScript Script_;
+  std::map<std::string, TFaultScript, std::less<>> PathScripts_;
   bool Resumed_ = false;
   bool Stopping_ = false;
   std::vector<TRecordedRequest> Requests_;
