@@ -1,9 +1,11 @@
 // The request binding over the platform's HTTP facility: operations, the
-// order and thread of the events, and failures with their numbers.
+// order and thread of the events, failures with their numbers, redirects,
+// statuses, validators and time limits.
 #include "net/WinHttp_TLB.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,8 +31,9 @@ class TEventLog {
       Body.append(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
     };
     request.OnResponseFinished = [this](TWinHttpRequest& sender) { Note(sender, "finished"); };
-    request.OnError = [this](TWinHttpRequest& sender, int32_t number, const std::u16string&) {
+    request.OnError = [this](TWinHttpRequest& sender, int32_t number, const std::u16string& description) {
       Note(sender, "error " + std::to_string(number));
+      ErrorText.assign(description.begin(), description.end());
     };
   }
 
@@ -42,6 +45,7 @@ class TEventLog {
   std::vector<std::string> Events;
   std::vector<TWinHttpStatus> StatusSeen;
   std::string Body;
+  std::string ErrorText;
   bool OffThread = false;
 
  private:
@@ -210,6 +214,220 @@ TEST(WinHttpRequest, RequestHeadersReachTheServerAsGiven) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "RANGE: bytes=1-"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "X-Empty:"), lines.end());
   EXPECT_EQ(log.Body, "bc");
+}
+
+bool HasLine(const TRecordedRequest& request, const std::string& line) {
+  return std::find(request.HeaderLines.begin(), request.HeaderLines.end(), line) != request.HeaderLines.end();
+}
+
+// Scripts /hop/1 .. /hop/<hops>, each redirecting to the next and the last to
+// /final, alternating absolute and relative targets and the redirect statuses.
+void ScriptRedirectChain(TFaultServer& server, int hops) {
+  const int statuses[] = {301, 302, 303, 307, 308};
+  for (int hop = 1; hop <= hops; ++hop) {
+    const std::string next = hop == hops ? "final" : "hop/" + std::to_string(hop + 1);
+    server.SetScript("hop/" + std::to_string(hop),
+                     {.Status = statuses[hop % 5], .RedirectTo = hop % 2 ? server.Url(next) : "/" + next});
+  }
+}
+
+TEST(WinHttpRedirects, FiveHopsLeadToTheFinalResponseWithTheCallersHeaders) {
+  TFaultServer server;
+  const std::string body = PatternBytes(4000);
+  server.SetScript("final", {.Body = body, .ETag = "\"v7\""});
+  ScriptRedirectChain(server, kMostRedirects);
+  TWinHttpRequest request;
+  TEventLog log(request);
+  request.Open(u"GET", Wide(server.Url("hop/1")), true);
+  request.SetRequestHeader(u"Range", u"bytes=1000-");
+  request.SetRequestHeader(u"If-Range", u"\"v7\"");
+  request.Send();
+  ASSERT_TRUE(AwaitEnd(log));
+  // Nothing of the redirect answers (text/plain, their own bodies) shows.
+  EXPECT_EQ(log.Events, (Events{"start 206 application/octet-stream", "data", "finished"}));
+  EXPECT_TRUE(log.Body == body.substr(1000));
+  EXPECT_EQ(request.GetResponseHeader(u"ETag"), u"\"v7\"");
+  EXPECT_EQ(NumberOf([&] { request.GetResponseHeader(u"Location"); }), kHttpErrorHeaderNotFound);
+
+  const std::vector<TRecordedRequest> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests.back().Target, "/final");
+  for (const TRecordedRequest& hop : requests) {
+    EXPECT_TRUE(HasLine(hop, "Range: bytes=1000-")) << hop.Target;
+    EXPECT_TRUE(HasLine(hop, "If-Range: \"v7\"")) << hop.Target;
+  }
+}
+
+TEST(WinHttpRedirects, ASixthHopOrAnotherSchemeFailsWithoutAResponse) {
+  TFaultServer server;
+  server.SetScript("final", {.Body = "never reached"});
+  ScriptRedirectChain(server, kMostRedirects + 1);
+  server.SetScript("to-ftp", {.RedirectTo = "ftp://127.0.0.1/pack.dat"});
+  server.SetScript("to-file", {.Status = 307, .RedirectTo = "file:///etc/hostname"});
+  for (const char* path : {"hop/1", "to-ftp", "to-file"}) {
+    SCOPED_TRACE(path);
+    TWinHttpRequest request;
+    TEventLog log(request);
+    request.Open(u"GET", Wide(server.Url(path)), true);
+    request.Send();
+    ASSERT_TRUE(AwaitEnd(log));
+    RunLoopFor(kQuietMs);
+    EXPECT_EQ(log.Events, (Events{"error " + std::to_string(kHttpErrorRedirectFailed)}));
+    EXPECT_TRUE(log.Body.empty());
+    EXPECT_NE(log.ErrorText.find("redirect"), std::string::npos) << log.ErrorText;
+  }
+  for (const TRecordedRequest& seen : server.Requests()) EXPECT_NE(seen.Target, "/final");
+}
+
+// The transfer does not judge statuses: an error or a 3xx without a target
+// is a response like any other.
+TEST(WinHttpStatuses, AnyStatusIsReportedAsTheResponse) {
+  TFaultServer server;
+  server.SetScript("missing", {.Body = "resource", .Status = 404});
+  server.SetScript("broken", {.Body = "resource", .Status = 500});
+  server.SetScript("choices", {.Status = 300});
+  const struct {
+    const char16_t* Method;
+    const char* Path;
+    Events Expected;
+    std::string Body;
+  } cases[] = {
+      {u"GET", "missing", {"start 404 text/plain", "data", "finished"}, "status 404\n"},
+      {u"HEAD", "broken", {"start 500 text/plain", "finished"}, ""},
+      {u"GET", "choices", {"start 300 text/plain", "data", "finished"}, "status 300\n"},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.Path);
+    TWinHttpRequest request;
+    TEventLog log(request);
+    request.Open(each.Method, Wide(server.Url(each.Path)), true);
+    request.Send();
+    ASSERT_TRUE(AwaitEnd(log));
+    EXPECT_EQ(log.Events, each.Expected);
+    EXPECT_EQ(log.Body, each.Body);
+  }
+}
+
+TEST(WinHttpValidators, IfRangeIsSentAsGivenAndDecidesBetweenRangeAndWhole) {
+  TFaultServer server;
+  const std::string body = PatternBytes(3000);
+  server.SetScript({.Body = body, .ETag = "\"new\"", .LastModified = "Tue, 01 Oct 2024 10:00:00 GMT"});
+  const struct {
+    const char16_t* Validator;
+    int Status;
+    size_t From;
+  } cases[] = {
+      {u"\"old\"", 200, 0},
+      {u"\"new\"", 206, 500},
+      {u"Tue, 01 Oct 2024 10:00:00 GMT", 206, 500},
+      {u"Mon, 30 Sep 2024 10:00:00 GMT", 200, 0},
+  };
+  for (const auto& each : cases) {
+    const std::string validator(each.Validator, each.Validator + std::char_traits<char16_t>::length(each.Validator));
+    SCOPED_TRACE(validator);
+    TWinHttpRequest request;
+    TEventLog log(request);
+    request.Open(u"GET", Wide(server.Url()), true);
+    request.SetRequestHeader(u"Range", u"bytes=500-");
+    request.SetRequestHeader(u"If-Range", each.Validator);
+    request.Send();
+    ASSERT_TRUE(AwaitEnd(log));
+    EXPECT_EQ(log.Events[0], "start " + std::to_string(each.Status) + " application/octet-stream");
+    EXPECT_TRUE(log.Body == body.substr(each.From));
+    EXPECT_TRUE(HasLine(server.Requests().back(), "If-Range: " + validator));
+    EXPECT_EQ(request.GetResponseHeader(u"Last-Modified"), u"Tue, 01 Oct 2024 10:00:00 GMT");
+  }
+}
+
+TEST(WinHttpTimeouts, LimitsAreSetBetweenOpenAndSendAndNeverNegative) {
+  TFaultServer server;
+  server.SetScript({.Body = "x"});
+  TWinHttpRequest request;
+  EXPECT_EQ(NumberOf([&] { request.SetTimeouts(0, 1000, 1000, 1000); }), kHttpErrorCannotCallBeforeOpen);
+  request.Open(u"GET", Wide(server.Url()), true);
+  EXPECT_EQ(NumberOf([&] { request.SetTimeouts(0, 1000, 1000, -1); }), kHttpErrorInvalidParameter);
+  EXPECT_EQ(NumberOf([&] { request.SetTimeouts(-5, 1000, 1000, 1000); }), kHttpErrorInvalidParameter);
+  EXPECT_EQ(NumberOf([&] { request.SetTimeouts(0, 0, 0, 0); }), 0);
+  request.Send();
+  EXPECT_EQ(NumberOf([&] { request.SetTimeouts(0, 1000, 1000, 1000); }), kHttpErrorCannotCallAfterSend);
+}
+
+TEST(WinHttpTimeouts, ServerSilenceBeforeTheHeadOrInTheBodyEndsWithATimeout) {
+  TFaultServer server;
+  server.SetScript("stalled-head", {.Body = PatternBytes(2000), .StallHead = true});
+  server.SetScript("stalled-body", {.Body = PatternBytes(5000), .PauseAfter = 1000});
+  const std::string timeout = "error " + std::to_string(kHttpErrorTimeout);
+  const struct {
+    const char16_t* Method;
+    const char* Path;
+    Events Expected;
+    size_t BodyBytes;
+  } cases[] = {
+      {u"HEAD", "stalled-head", {timeout}, 0},
+      {u"GET", "stalled-head", {timeout}, 0},
+      {u"GET", "stalled-body", {"start 200 application/octet-stream", "data", timeout}, 1000},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.Path);
+    TWinHttpRequest request;
+    TEventLog log(request);
+    request.Open(each.Method, Wide(server.Url(each.Path)), true);
+    // No send limit: once the request is out, only the receive limit counts.
+    request.SetTimeouts(0, 5000, 0, 250);
+    request.Send();
+    ASSERT_TRUE(AwaitEnd(log));
+    RunLoopFor(kQuietMs);
+    EXPECT_EQ(log.Events, each.Expected);
+    EXPECT_EQ(log.Body.size(), each.BodyBytes);
+  }
+  server.Resume();
+}
+
+TEST(WinHttpTimeouts, TheReceiveLimitCountsSilenceNotTheWholeTransfer) {
+  TFaultServer server;
+  // Forty pieces 40 ms apart: far longer in all than the limit, never
+  // silent for long.
+  server.SetScript({.Body = PatternBytes(4000), .ChunkBytes = 100, .ChunkDelayMs = 40});
+  TWinHttpRequest request;
+  TEventLog log(request);
+  request.Open(u"GET", Wide(server.Url()), true);
+  request.SetTimeouts(0, 5000, 5000, 1000);
+  request.Send();
+  ASSERT_TRUE(AwaitEnd(log));
+  EXPECT_EQ(log.Events, (Events{"start 200 application/octet-stream", "data", "finished"}));
+  EXPECT_EQ(log.Body.size(), 4000u);
+}
+
+TEST(WinHttpTimeouts, ZeroMeansNoLimit) {
+  TFaultServer server;
+  server.SetScript({.Body = "late", .StallHead = true});
+  TWinHttpRequest request;
+  TEventLog log(request);
+  request.Open(u"GET", Wide(server.Url()), true);
+  request.SetTimeouts(0, 0, 0, 0);
+  request.Send();
+  RunLoopFor(400);
+  EXPECT_TRUE(log.Events.empty());
+  server.Resume();
+  ASSERT_TRUE(AwaitEnd(log));
+  EXPECT_EQ(log.Body, "late");
+}
+
+TEST(WinHttpTimeouts, ARequestDestroyedBeforeItsDeadlineLeavesNothingBehind) {
+  TFaultServer server;
+  server.SetScript({.Body = "x", .StallHead = true});
+  bool called = false;
+  {
+    TWinHttpRequest request;
+    request.OnError = [&](TWinHttpRequest&, int32_t, const std::u16string&) { called = true; };
+    request.Open(u"GET", Wide(server.Url()), true);
+    request.SetTimeouts(100, 100, 100, 100);
+    request.Send();
+    ASSERT_TRUE(RunLoopUntil([&] { return server.Paused(); }, kPatienceMs));
+  }
+  RunLoopFor(300);
+  EXPECT_FALSE(called);
+  server.Resume();
 }
 
 }  // namespace
