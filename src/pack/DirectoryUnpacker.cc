@@ -7,11 +7,13 @@
 #include "pack/PackFormat.h"
 #include "platform/Error.h"
 #include "platform/TreeFiles.h"
+#include "platform/TreeFlush.h"
 
 namespace qel {
 
-TDirectoryUnpacker::TDirectoryUnpacker(std::string DestDir)
+TDirectoryUnpacker::TDirectoryUnpacker(std::string DestDir, TUnpackOptions options)
     : TDirectoryPacker(std::move(DestDir)),
+      Options_(std::move(options)),
       Stream_(std::make_unique<TBuffStream>()),
       Inflater_(std::make_unique<TInflater>()) {}
 
@@ -39,7 +41,7 @@ TStepResult TDirectoryUnpacker::FailAtEntry(TPackFailureKind kind, int64_t expec
 TStepResult TDirectoryUnpacker::FailAtPath(TPackFailureKind kind, const std::string& path,
                                            const std::exception& why) {
   if (Failure_) return srFailed;
-  if (kind == pfCannotMakeDestDir)
+  if (kind == pfCannotMakeDestDir || BlockIndex_ < 0)
     Fail(kind);
   else
     FailAtEntry(kind);
@@ -109,13 +111,55 @@ TStepResult TDirectoryUnpacker::OpenOrThrow() {
   } catch (const EQelError& failure) {
     return FailAtPath(pfCannotMakeDestDir, DestDir_, failure);
   }
+  try {
+    if (Options_.Flush) Options_.Flush->FolderChanged(DestDir_);
+  } catch (const EQelError& failure) {
+    return FailAtPath(pfCannotFlush, DestDir_, failure);
+  }
   TotalSize_ = header.TotalSize;
   MaxBlockSize_ = header.MaxBlockSize;
   NextEntry_ = 0;
   Unpacked_ = table_size + 8;
   NextBlock_ = kHeader + packed;
+  AheadOffset_ = NextBlock_;
+  AheadBlock_ = 0;
   BlockIndex_ = 0;
   return srContinue;
+}
+
+bool TDirectoryUnpacker::InflatesWhole(const TBlockHeader& block) const {
+  // Stored blocks need no inflating, single files too large to hold are
+  // streamed by the writer, and the rest fail when their step reaches them.
+  return block.PackedSize != block.UnpackedSize && block.UnpackedSize <= MaxBlockSize_ &&
+         block.UnpackedSize <= kMostInflatedPerByte * block.PackedSize;
+}
+
+void TDirectoryUnpacker::QueueAhead() {
+  constexpr auto kHeader = static_cast<int32_t>(sizeof(TBlockHeader));
+  while (!AheadEnded_) {
+    if (AheadOffset_ > BodyLength_ - kHeader) {
+      AheadEnded_ = true;
+      return;
+    }
+    TBlockHeader block;
+    std::memcpy(&block, Body_.data() + AheadOffset_, sizeof block);
+    const int32_t data_start = AheadOffset_ + kHeader;
+    if (block.PackedSize < 0 || block.UnpackedSize < 0 || block.EntryCountInBlock < 0 ||
+        block.PackedSize > BodyLength_ - data_start) {
+      AheadEnded_ = true;
+      return;
+    }
+    if (InflatesWhole(block)) {
+      if (!Pool_) Pool_ = std::make_unique<TInflatePool>(Options_.Inflation);
+      if (!Pool_->HasRoomFor(block.UnpackedSize)) return;
+      Pool_->Submit(AheadBlock_,
+                    Body_.subspan(static_cast<size_t>(data_start),
+                                  static_cast<size_t>(block.PackedSize)),
+                    block.UnpackedSize);
+    }
+    AheadOffset_ = data_start + block.PackedSize;
+    ++AheadBlock_;
+  }
 }
 
 TStepResult TDirectoryUnpacker::Step() {
@@ -126,6 +170,7 @@ TStepResult TDirectoryUnpacker::Step() {
 }
 
 TStepResult TDirectoryUnpacker::StepOrThrow() {
+  QueueAhead();
   constexpr auto kHeader = static_cast<int32_t>(sizeof(TBlockHeader));
   if (NextBlock_ > BodyLength_ - kHeader)
     return Fail(pfBlockHeaderPastBody, kHeader, BodyLength_ - NextBlock_);
@@ -157,10 +202,9 @@ TStepResult TDirectoryUnpacker::StepOrThrow() {
     result = WriteSingleFile(unpacked, packed, written);
   } else {
     if (unpacked > MaxBlockSize_) return Fail(pfBlockAboveMaxBlock, MaxBlockSize_, unpacked);
-    Stream_->SetBuffer(data.data(), packed);
-    if (!FillBlockBuffer(unpacked, packed)) return Fail(pfBlockDataDamaged, unpacked);
-    const std::span<const uint8_t> inflated(BlockBuffer_.get(), static_cast<size_t>(unpacked));
-    result = WriteEntries(inflated, count, written);
+    const auto inflated = TakeInflated(unpacked, false);
+    if (!inflated) return srFailed;
+    result = WriteEntries(*inflated, count, written);
   }
   if (result != srContinue) return result;
   if (written != unpacked) return Fail(pfBlockSizesDiffer, unpacked, written);
@@ -190,6 +234,11 @@ TStepResult TDirectoryUnpacker::WriteEntries(std::span<const uint8_t> data, int3
       } catch (const EQelError& failure) {
         return FailAtPath(pfCannotMakeFolder, path, failure);
       }
+      try {
+        if (Options_.Flush) Options_.Flush->FolderChanged(path);
+      } catch (const EQelError& failure) {
+        return FailAtPath(pfCannotFlush, path, failure);
+      }
     } else {
       if (entry.Size < 0 || static_cast<size_t>(entry.Size) > data.size())
         return FailAtEntry(pfFileSizePastBlock, entry.Size, static_cast<int64_t>(data.size()));
@@ -205,12 +254,26 @@ TStepResult TDirectoryUnpacker::WriteEntries(std::span<const uint8_t> data, int3
 
 TStepResult TDirectoryUnpacker::WriteFile(const std::string& path,
                                           std::span<const uint8_t> content) {
+  std::unique_ptr<TTreeFile> file;
   try {
-    auto file = TTreeFile::Create(path);
+    file = TTreeFile::Create(path);
     file->Write(content);
-    file->Close();
   } catch (const EQelError& failure) {
     return FailAtPath(pfCannotWriteFile, path, failure);
+  }
+  return CloseFile(*file);
+}
+
+TStepResult TDirectoryUnpacker::CloseFile(TTreeFile& file) {
+  try {
+    if (Options_.Flush) Options_.Flush->FileWritten(file);
+  } catch (const EQelError& failure) {
+    return FailAtPath(pfCannotFlush, file.Path(), failure);
+  }
+  try {
+    file.Close();
+  } catch (const EQelError& failure) {
+    return FailAtPath(pfCannotWriteFile, file.Path(), failure);
   }
   return srContinue;
 }
@@ -224,37 +287,53 @@ TStepResult TDirectoryUnpacker::WriteSingleFile(int32_t unpacked_size, int32_t p
   if (unpacked_size > kMostInflatedPerByte * packed_size)
     return FailAtEntry(pfBlockDataDamaged, unpacked_size);
   const std::string path = BuildPath(NextEntry_);
-  try {
-    auto file = TTreeFile::Create(path);
-    if (unpacked_size <= MaxBlockSize_) {
-      // It fits the block buffer, which inflates a whole block fastest.
-      if (!FillBlockBuffer(unpacked_size, packed_size))
-        return FailAtEntry(pfBlockDataDamaged, unpacked_size);
-      file->Write({BlockBuffer_.get(), static_cast<size_t>(unpacked_size)});
-    } else {
-      const bool complete = Inflater_->InflateExactTo(
-          *Stream_, unpacked_size, [&file](std::span<const uint8_t> piece) { file->Write(piece); });
-      if (!complete) return FailAtEntry(pfBlockDataDamaged, unpacked_size);
+  if (unpacked_size <= MaxBlockSize_) {
+    // It fits a block buffer: a worker inflated it whole, which is fastest.
+    const auto inflated = TakeInflated(unpacked_size, true);
+    if (!inflated) return srFailed;
+    if (WriteFile(path, *inflated) != srContinue) return srFailed;
+  } else {
+    std::unique_ptr<TTreeFile> file;
+    try {
+      file = TTreeFile::Create(path);
+      if (StreamSingleFile(*file, unpacked_size) != srContinue) return srFailed;
+    } catch (const EQelError& failure) {
+      return FailAtPath(pfCannotWriteFile, path, failure);
     }
-    file->Close();
-  } catch (const EQelError& failure) {
-    return FailAtPath(pfCannotWriteFile, path, failure);
+    if (CloseFile(*file) != srContinue) return srFailed;
   }
   written += entry.Size;
   ++NextEntry_;
   return srContinue;
 }
 
-bool TDirectoryUnpacker::FillBlockBuffer(int32_t unpacked_size, int32_t packed_size) {
-  if (unpacked_size > MaxBlockSize_) return false;
-  if (unpacked_size > kMostInflatedPerByte * packed_size) return false;
-  if (unpacked_size > BlockBufferSize_) {
-    BlockBuffer_.reset();
-    BlockBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(unpacked_size));
-    BlockBufferSize_ = unpacked_size;
-  }
-  return Inflater_->InflateExact(
-      *Stream_, std::span<uint8_t>(BlockBuffer_.get(), static_cast<size_t>(unpacked_size)));
+TStepResult TDirectoryUnpacker::StreamSingleFile(TTreeFile& file, int32_t unpacked_size) {
+  bool stopped = false;
+  const bool complete =
+      Inflater_->InflateExactTo(*Stream_, unpacked_size, [&](std::span<const uint8_t> piece) {
+        stopped = Options_.StopRequested && Options_.StopRequested();
+        if (!stopped) file.Write(piece);
+        return !stopped;
+      });
+  if (stopped) return FailAtEntry(pfStopped);
+  if (!complete) return FailAtEntry(pfBlockDataDamaged, unpacked_size);
+  return srContinue;
+}
+
+std::optional<std::span<const uint8_t>> TDirectoryUnpacker::TakeInflated(int32_t unpacked_size,
+                                                                        bool at_entry) {
+  // Only a block that cannot inflate to its size was left out of the pool.
+  const TInflatedBlock block = Pool_ && Pool_->IsNext(BlockIndex_)
+                                   ? Pool_->TakeNext()
+                                   : TInflatedBlock{ioDamaged, {}};
+  if (block.Outcome == ioInflated) return block.Bytes;
+  if (block.Outcome == ioNoMemory)
+    Fail(pfNoMemory);
+  else if (at_entry)
+    FailAtEntry(pfBlockDataDamaged, unpacked_size);
+  else
+    Fail(pfBlockDataDamaged, unpacked_size);
+  return std::nullopt;
 }
 
 }  // namespace qel

@@ -7,6 +7,8 @@
 #include "pack/DirectoryUnpacker.h"
 #include "pack/HashChecker.h"
 #include "pack/PackFrame.h"
+#include "platform/Error.h"
+#include "platform/TreeFlush.h"
 
 namespace qel {
 
@@ -84,11 +86,36 @@ bool TExtractThread::Extract() {
   if (!IsSameGame(pack_game, GameGuid_)) return Fail(pfWrongGame, pack_game);
   if (Options_.BeforeWriting) Options_.BeforeWriting();
 
-  auto unpacker = std::make_unique<TDirectoryUnpacker>(DestDir_);
+  std::unique_ptr<TTreeFlush> own_flush;
+  TTreeFlush* flush = nullptr;
+  if (Options_.FlushWritten) {
+    if (Options_.Flush == nullptr) own_flush = MakeTreeFlush();
+    flush = Options_.Flush ? Options_.Flush : own_flush.get();
+  }
+  TUnpackOptions unpacking;
+  unpacking.Inflation = Options_.Inflation;
+  unpacking.Flush = flush;
+  unpacking.StopRequested = [this] { return StopRequested(); };
+  // Its workers are stopped and joined when it goes, before the outcome is told.
+  auto unpacker = std::make_unique<TDirectoryUnpacker>(DestDir_, std::move(unpacking));
   if (unpacker->Open(parts->Body) != srContinue) return Fail(unpacker->Failure());
   const TStepResult unpacked = StepUntilStopped([&] { return unpacker->Step(); });
   if (unpacked == srContinue) return Fail(pfStopped);
   if (unpacked != srDone) return Fail(unpacker->Failure());
+  unpacker.reset();
+  return FlushWritten(flush);
+}
+
+bool TExtractThread::FlushWritten(TTreeFlush* flush) {
+  if (flush == nullptr) return true;
+  try {
+    flush->Finish();
+  } catch (const EQelError& failure) {
+    Failure_.Kind = pfCannotFlush;
+    Failure_.Path = DestDir_;
+    Failure_.Detail = failure.what();
+    return false;
+  }
   return true;
 }
 

@@ -1,7 +1,8 @@
 // Checks a pack's signature and header and unpacks it into a folder, on a
-// thread of its own. The owner polls Finished, then reads Succeeded, then
-// destroys the object. The pack's memory is read in place: the owner keeps
-// it unchanged and alive until the thread has finished.
+// thread of its own (with a few more that inflate blocks ahead of it). The
+// owner polls Finished, then reads Succeeded, then destroys the object. The
+// pack's memory is read in place: the owner keeps it unchanged and alive
+// until the thread has finished.
 #pragma once
 
 #include <atomic>
@@ -14,11 +15,14 @@
 #include <string>
 #include <thread>
 
+#include "pack/InflatePool.h"
 #include "pack/PackFailure.h"
 #include "pack/StepResult.h"
 #include "platform/RsaVerify.h"
 
 namespace qel {
+
+class TTreeFlush;
 
 struct TExtractOptions {
   // Bytes hashed per step of the signature check.
@@ -33,6 +37,14 @@ struct TExtractOptions {
   // header, game), before the first byte is written; an exception from it
   // fails the run with nothing written.
   std::function<void()> BeforeWriting;
+  // The files written and the folders made or changed are on the disk
+  // before success is reported; a failure to flush fails the run.
+  bool FlushWritten = true;
+  // Test seam: the flush used when FlushWritten is set, instead of the
+  // platform's. Not owned; it must outlive the thread.
+  TTreeFlush* Flush = nullptr;
+  // The threads that inflate blocks ahead of the writer, and their test seams.
+  TInflatePoolOptions Inflation;
 };
 
 class TExtractThread {
@@ -40,7 +52,7 @@ class TExtractThread {
   // Starts the work at once. `DestDir` ends with a path separator.
   TExtractThread(std::string DestDir, std::span<const uint8_t> pack, std::string GameGuid,
                  TExtractOptions options = {});
-  // Requests a stop and waits for the thread to end.
+  // Requests a stop and waits for the thread and its workers to end.
   ~TExtractThread();
   TExtractThread(const TExtractThread&) = delete;
   TExtractThread& operator=(const TExtractThread&) = delete;
@@ -71,6 +83,9 @@ class TExtractThread {
   // Records the cause and answers false.
   bool Fail(TPackFailure failure);
   bool Fail(TPackFailureKind kind, std::string detail = {});
+  // After the last block: brings what was written to the disk (nothing to
+  // do without a flush).
+  bool FlushWritten(TTreeFlush* flush);
 
   std::string DestDir_;
   std::span<const uint8_t> Pack_;

@@ -104,8 +104,7 @@ bool TInflater::InflateExactTo(TBuffStream& input, int64_t size, const TSink& si
   while (size > 0) {
     const auto piece = static_cast<size_t>(std::min<int64_t>(size, kOutputPiece));
     const std::span<uint8_t> window(State_->Output.data(), piece);
-    if (!stream.Fill(input, State_->Input, window)) return false;
-    sink(window);
+    if (!stream.Fill(input, State_->Input, window) || !sink(window)) return false;
     size -= static_cast<int64_t>(piece);
   }
   return true;

@@ -14,7 +14,8 @@ namespace qel {
 
 class TInflater {
  public:
-  using TSink = std::function<void(std::span<const uint8_t> piece)>;
+  // Answers false to end the inflation early.
+  using TSink = std::function<bool(std::span<const uint8_t> piece)>;
 
   TInflater();
   ~TInflater();
@@ -23,7 +24,8 @@ class TInflater {
 
   // Fills `out` exactly; false when the stream ends early or is corrupt.
   bool InflateExact(TBuffStream& input, std::span<uint8_t> out);
-  // Hands exactly `size` inflated bytes to `sink` in pieces of bounded size.
+  // Hands exactly `size` inflated bytes to `sink` in pieces of bounded size;
+  // false when the stream ends early or is corrupt, or the sink said stop.
   bool InflateExactTo(TBuffStream& input, int64_t size, const TSink& sink);
 
  private:

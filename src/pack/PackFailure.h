@@ -52,6 +52,7 @@ enum TPackFailureKind : uint8_t {
   pfCannotMakeDestDir,  // Path, Detail = the system's reason
   pfCannotMakeFolder,   // Entry's folder at Path
   pfCannotWriteFile,    // Entry's file at Path
+  pfCannotFlush,        // what was written at Path could not be brought to the disk (Detail)
   pfNoMemory,
   pfNotOpened,   // Step before a successful Open
   pfStopped,     // a stop was requested before the end

@@ -159,10 +159,14 @@ TEST_F(ExtractThreadTest, DestroyingARunningThreadStopsItAndWaits) {
 }
 
 TEST_F(ExtractThreadTest, FileThatCannotBeWrittenEndsTheRunFailed) {
-  fs::create_directories((Temp_ / "dest/") + "data/one");
-  EXPECT_FALSE(Extract(SignedPack(Body_)));
+  // Longer than the file system's names: fails for any user.
+  const std::string overlong(256, 'n');
+  TBodyBuilder b;
+  b.File(overlong, "abc");
+  b.Stored(1, "abc");
+  EXPECT_FALSE(Extract(SignedPack(b.Body())));
   EXPECT_EQ(std::make_pair(Failure_.Kind, Failure_.Path),
-            std::make_pair(pfCannotWriteFile, (Temp_ / "dest/") + "data/one"));
+            std::make_pair(pfCannotWriteFile, (Temp_ / "dest/") + overlong));
 }
 
 }  // namespace

@@ -412,23 +412,28 @@ TEST_F(QelpackRefusalTest, BlockFaultsNameTheBlockAndEntry) {
 TEST_F(QelpackRefusalTest, WritingFaultsNameThePath) {
   const fs::path dest = Temp_ / "dest/";
   fs::create_directories(dest);
-  WriteText(dest / "dir", "a file where the pack has a folder");
-  fs::create_directories(dest / "f");
+  // A name the pack allows but the file system does not: it fails for any
+  // user, where a folder or file in the way would now be replaced.
+  const std::string overlong(256, 'n');
   TBodyBuilder folder;
-  folder.File("g", "x", folder.Folder("dir"));
+  folder.File("g", "x", folder.Folder(overlong));
   folder.Stored(2, "x");
+  TBodyBuilder file;
+  file.File(overlong, "abc");
+  file.Stored(1, "abc");
 
   ExpectExtractRefuses({"destination", Signed(Small()),
                         "cannot make the destination folder <dest>/: cannot create folder: No such "
                         "file or directory"},
                        Temp_ / "none/out");
   ExpectExtractRefuses({"folder", Signed(folder),
-                        R"(block 0, entry 0 "dir": cannot make folder <dest>dir: not a folder)"},
+                        "block 0, entry 0 \"" + overlong + "\": cannot make folder <dest>" +
+                            overlong + ": cannot create folder: File name too long"},
                        dest.string());
-  ExpectExtractRefuses(
-      {"file", Signed(Small()),
-       R"(block 0, entry 0 "f": cannot write <dest>f: cannot create file: Is a directory)"},
-      dest.string());
+  ExpectExtractRefuses({"file", Signed(file),
+                        "block 0, entry 0 \"" + overlong + "\": cannot write <dest>" + overlong +
+                            ": cannot create file: File name too long"},
+                       dest.string());
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 // One test per rule that keeps a pack from writing outside its destination
-// folder, whatever mistake the publisher's tool made.
+// folder, whatever mistake the publisher's tool made or whatever stands in
+// the destination already.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "PackTestKit.h"
 #include "pack/DirectoryUnpacker.h"
 
 namespace qel::test {
 namespace {
+
+using TTree = std::map<std::string, std::string>;
 
 class UnpackSafetyTest : public testing::Test {
  protected:
@@ -72,28 +77,95 @@ TEST_F(UnpackSafetyTest, ParentThatIsAFileIsRefused) {
   ExpectRefusedBeforeWriting(b);
 }
 
-TEST_F(UnpackSafetyTest, FolderEntryThatExistsAsALinkFails) {
+// What stands where an entry goes and is of another kind is removed, never
+// followed, and the entry made anew: an update then installs where it
+// used to fail on every attempt.
+
+TEST_F(UnpackSafetyTest, LinkWhereAFolderGoesIsReplacedAndWhatItLeadsToUntouched) {
   const fs::path outside = Temp_ / "outside";
   fs::create_directories(outside);
-  fs::create_directories((Temp_ / "dest/"));
-  fs::create_directory_symlink(outside, (Temp_ / "dest/") + "dir");
+  fs::create_directories(Temp_ / "dest/");
+  fs::create_directory_symlink(outside, Temp_ / "dest/dir");
   TBodyBuilder b;
-  b.File("f", "evil", b.Folder("dir"));
-  b.Stored(2, "evil");
-  EXPECT_EQ(Unpack(b), srFailed);
+  b.File("f", "new", b.Folder("dir"));
+  b.Stored(2, "new");
+  EXPECT_EQ(Unpack(b), srDone);
   EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_FALSE(fs::is_symlink(Temp_ / "dest/dir"));
+  EXPECT_EQ(ReadTree(Temp_ / "dest"), (TTree{{"dir", "<folder>"}, {"dir/f", "new"}}));
 }
 
-TEST_F(UnpackSafetyTest, ExtractingAFileThroughASymlinkFails) {
+TEST_F(UnpackSafetyTest, LinksWhereFilesGoAreReplacedAndTheirTargetsUntouched) {
   const fs::path outside = Temp_ / "outside.txt";
   WriteText(outside, "keep");
-  fs::create_directories((Temp_ / "dest/"));
-  fs::create_symlink(outside, (Temp_ / "dest/") + "f");
+  fs::create_directories(Temp_ / "dest/");
+  fs::create_symlink(outside, Temp_ / "dest/f");
+  fs::create_symlink(Temp_ / "absent", Temp_ / "dest/dangling");
+  fs::create_directory_symlink(Temp_.Path(), Temp_ / "dest/to_folder");
   TBodyBuilder b;
-  b.File("f", "evil");
-  b.Stored(1, "evil");
-  EXPECT_EQ(Unpack(b), srFailed);
+  b.File("f", "new");
+  b.File("dangling", "made");
+  b.File("to_folder", "file");
+  b.Stored(3, "newmadefile");
+  EXPECT_EQ(Unpack(b), srDone);
   EXPECT_EQ(ReadText(outside), "keep");
+  EXPECT_FALSE(fs::exists(Temp_ / "absent"));
+  EXPECT_EQ(ReadTree(Temp_ / "dest"),
+            (TTree{{"f", "new"}, {"dangling", "made"}, {"to_folder", "file"}}));
+}
+
+TEST_F(UnpackSafetyTest, FileThatBecomesAFolderOnUpdateIsReplaced) {
+  fs::create_directories(Temp_ / "dest/");
+  WriteText(Temp_ / "dest/maps", "the old single map file");
+  TBodyBuilder b;
+  b.File("north.map", "north", b.Folder("maps"));
+  b.Stored(2, "north");
+  EXPECT_EQ(Unpack(b), srDone);
+  EXPECT_EQ(ReadTree(Temp_ / "dest"), (TTree{{"maps", "<folder>"}, {"maps/north.map", "north"}}));
+}
+
+TEST_F(UnpackSafetyTest, FolderTreeThatBecomesAFileIsRemovedWithoutFollowingLinksInIt) {
+  const fs::path outside = Temp_ / "outside";
+  fs::create_directories(outside);
+  WriteText(outside / "kept", "keep");
+  fs::create_directories(Temp_ / "dest/maps/deeper");
+  WriteText(Temp_ / "dest/maps/north.map", "north");
+  WriteText(Temp_ / "dest/maps/deeper/south.map", "south");
+  fs::create_directory_symlink(outside, Temp_ / "dest/maps/deeper/away");
+  fs::create_symlink(outside / "kept", Temp_ / "dest/maps/kept");
+  TBodyBuilder b;
+  b.File("maps", "one file now");
+  b.Stored(1, "one file now");
+  EXPECT_EQ(Unpack(b), srDone);
+  EXPECT_EQ(ReadTree(Temp_ / "dest"), (TTree{{"maps", "one file now"}}));
+  EXPECT_EQ(ReadTree(outside), (TTree{{"kept", "keep"}}));
+}
+
+TEST_F(UnpackSafetyTest, PipesWhereAFileOrAFolderGoesAreReplacedWithoutBlocking) {
+  // Opening a pipe for writing would wait for a reader that never comes.
+  fs::create_directories(Temp_ / "dest/");
+  for (const char* name : {"pipe", "folder"})
+    ASSERT_EQ(std::system(("mkfifo '" + (Temp_ / "dest/") + name + "'").c_str()), 0);
+  TBodyBuilder b;
+  b.File("pipe", "data");
+  b.File("f", "inner", b.Folder("folder"));
+  b.Stored(3, "datainner");
+  EXPECT_EQ(Unpack(b), srDone);
+  EXPECT_EQ(ReadTree(Temp_ / "dest"),
+            (TTree{{"pipe", "data"}, {"folder", "<folder>"}, {"folder/f", "inner"}}));
+}
+
+TEST_F(UnpackSafetyTest, FileWithAnotherNameOutsideIsReplacedNotWrittenThrough) {
+  const fs::path outside = Temp_ / "outside.txt";
+  WriteText(outside, "keep");
+  fs::create_directories(Temp_ / "dest/");
+  fs::create_hard_link(outside, Temp_ / "dest/f");
+  TBodyBuilder b;
+  b.File("f", "new");
+  b.Stored(1, "new");
+  EXPECT_EQ(Unpack(b), srDone);
+  EXPECT_EQ(ReadText(outside), "keep");
+  EXPECT_EQ(ReadText(Temp_ / "dest/f"), "new");
 }
 
 }  // namespace

@@ -134,6 +134,8 @@ std::string What(const TPackFailure& f, std::string_view wanted_game) {
       return "cannot make folder " + f.Path + ": " + Reason(f.Detail, f.Path);
     case pfCannotWriteFile:
       return "cannot write " + f.Path + ": " + Reason(f.Detail, f.Path);
+    case pfCannotFlush:
+      return "cannot flush " + f.Path + " to the disk: " + Reason(f.Detail, f.Path);
     case pfNoMemory:
       return "not enough memory";
     case pfNotOpened:
