@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "PackTestKit.h"
+#include "platform/RsaVerify.h"
 
 namespace qel::test {
 namespace {
@@ -155,6 +157,36 @@ TEST_F(ExtractThreadTest, DestroyingARunningThreadStopsItAndWaits) {
     ASSERT_TRUE(inside_step);
   }
   EXPECT_TRUE(saw_stop);
+  EXPECT_TRUE(NothingWritten());
+}
+
+// The digest handed in stands for hashing the signed region: the check takes
+// one step instead of one per chunk, and a wrong digest fails as an invalid
+// signature before anything is written.
+TEST_F(ExtractThreadTest, SignedDigestIsCheckedInsteadOfHashingTheRegion) {
+  const std::vector<uint8_t> pack = SignedPack(Body_);
+  TPackFrame frame;
+  std::memcpy(&frame, pack.data(), sizeof frame);
+  TSha1Hash hash;
+  hash.Add(std::span(pack).subspan(kPackFrameSize, frame.SignedLength));
+  const TSha1Digest digest = hash.Finish();
+
+  int steps = 0;
+  TExtractOptions options;
+  options.ChunkSize = 64;
+  options.SignedDigest = digest;
+  options.AfterStep = [&] { ++steps; };
+  EXPECT_TRUE(Extract(pack, "{Game}", options));
+  // One step for the signature, then one per block: no 64-byte chunks.
+  EXPECT_EQ(steps, 3);
+  EXPECT_EQ(ReadText((Temp_ / "dest/") + "data/two"), TextBytes(4000));
+
+  fs::remove_all(Temp_ / "dest");
+  TSha1Digest wrong = digest;
+  wrong[7] ^= 1;
+  options.SignedDigest = wrong;
+  EXPECT_FALSE(Extract(pack, "{Game}", options));
+  EXPECT_EQ(Failure_.Kind, pfSignatureInvalid);
   EXPECT_TRUE(NothingWritten());
 }
 

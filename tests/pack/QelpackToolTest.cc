@@ -75,7 +75,7 @@ TEST_F(QelpackToolTest, CreateThenExtractReproducesTheTreeByteForByte) {
   const TRun verify = Qelpack("verify " + Q(pack));
   EXPECT_EQ(verify.ExitCode, 0) << verify.Output;
   EXPECT_EQ(Qelpack("extract --guid {GAME-1} " + Q(pack) + " " + Q(Temp_ / "out")).ExitCode, 0);
-  EXPECT_EQ(Qelpack("extract --guid {game-1} " + Q(pack) + " " + Q(Temp_ / "out2") + "/")
+  EXPECT_EQ(Qelpack("extract --guid {game-1} --flush " + Q(pack) + " " + Q(Temp_ / "out2") + "/")
                 .ExitCode, 0);
   EXPECT_EQ(ReadTree(Temp_ / "out"), ReadTree(tree));
   EXPECT_EQ(ReadTree(Temp_ / "out2"), ReadTree(tree));
@@ -136,7 +136,10 @@ TEST_F(QelpackToolTest, BadArgumentsOrFilesGetAMessageAndANonZeroExit) {
       {"create --key " + Q(Temp_ / "no.pem") + " --guid G " + Q(tree) + " p", 1, "cannot open"},
       {"list " + Q(Temp_ / "none.pack"), 1, "cannot open"},
       {"list " + Q(Key_), 1, "damaged or not a pack"},
+      {"verify " + Q(Temp_ / "empty.pack"), 1, "truncated pack: 0 bytes"},
+      {"extract --guid G --flush --flush x y", 2, "repeated"},
   };
+  WriteText(Temp_ / "empty.pack", "");
   for (const auto& c : cases) {
     const TRun run = Qelpack(c.Arguments);
     EXPECT_EQ(run.ExitCode, c.ExitCode) << c.Arguments << "\n" << run.Output;

@@ -4,13 +4,13 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "pack/ExtractThread.h"
 #include "pack/HashChecker.h"
 #include "pack/PackFrame.h"
 #include "platform/Error.h"
+#include "platform/MappedFile.h"
 #include "platform/TreeFiles.h"
 #include "qelpack/FailureText.h"
 #include "qelpack/PackBuilder.h"
@@ -31,12 +31,18 @@ constexpr const char* kUsageText =
     "<folder> <pack>\n"
     "       qelpack verify <pack>\n"
     "       qelpack list <pack>\n"
-    "       qelpack extract --guid <GameGuid> <pack> <folder>\n";
+    "       qelpack extract --guid <GameGuid> [--flush] <pack> <folder>\n";
 
-// Options of the form "--name value" and the remaining operands, in order.
+// Options of the form "--name value", flags of the form "--name", and the
+// remaining operands, in order.
 struct TArguments {
   std::vector<std::pair<std::string, std::string>> Options;
+  std::vector<std::string> Flags;
   std::vector<std::string> Operands;
+
+  bool Flag(const std::string& name) const {
+    return std::find(Flags.begin(), Flags.end(), name) != Flags.end();
+  }
 
   std::optional<std::string> Option(const std::string& name) const {
     for (const auto& [key, value] : Options)
@@ -46,11 +52,18 @@ struct TArguments {
 };
 
 std::optional<TArguments> Split(const std::vector<std::string>& args,
-                                const std::vector<std::string>& known, std::ostream& err) {
+                                const std::vector<std::string>& known,
+                                const std::vector<std::string>& flags, std::ostream& err) {
   TArguments parsed;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg.size() > 2 && arg.starts_with("--")) {
+    if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
+      if (parsed.Flag(arg)) {
+        err << "qelpack: repeated option " << arg << "\n";
+        return std::nullopt;
+      }
+      parsed.Flags.push_back(arg);
+    } else if (arg.size() > 2 && arg.starts_with("--")) {
       if (std::find(known.begin(), known.end(), arg) == known.end() || i + 1 >= args.size() ||
           parsed.Option(arg)) {
         err << "qelpack: unknown, repeated or empty option " << arg << "\n";
@@ -62,14 +75,6 @@ std::optional<TArguments> Split(const std::vector<std::string>& args,
     }
   }
   return parsed;
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw EQelError("cannot open " + path);
-  std::vector<uint8_t> data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  if (file.bad()) throw EQelError("cannot read " + path);
-  return data;
 }
 
 void WriteWholeFile(const std::string& path, std::initializer_list<std::span<const uint8_t>> parts) {
@@ -123,7 +128,8 @@ int Create(const TArguments& args, std::ostream& out, std::ostream& err) {
 }
 
 int Verify(const TArguments& args, std::ostream& out, std::ostream& err) {
-  const std::vector<uint8_t> pack = ReadWholeFile(args.Operands[0]);
+  const auto mapped = TMappedFile::Open(args.Operands[0]);
+  const std::span<const uint8_t> pack = mapped->Bytes();
   THashChecker checker(8388608);
   TStepResult result = checker.Open(pack);
   while (result == srContinue) result = checker.Step();
@@ -144,7 +150,7 @@ int Verify(const TArguments& args, std::ostream& out, std::ostream& err) {
 }
 
 int List(const TArguments& args, std::ostream& out, std::ostream& err) {
-  if (!ListPack(ReadWholeFile(args.Operands[0]), out)) {
+  if (!ListPack(TMappedFile::Open(args.Operands[0])->Bytes(), out)) {
     err << "qelpack: " << args.Operands[0] << ": damaged or not a pack\n";
     return kFailed;
   }
@@ -157,10 +163,14 @@ int Extract(const TArguments& args, std::ostream& out, std::ostream& err) {
     err << "qelpack: extract needs --guid\n";
     return kUsage;
   }
-  const std::vector<uint8_t> pack = ReadWholeFile(args.Operands[0]);
+  // Read in place: the pages come in as the blocks are reached.
+  const auto pack = TMappedFile::Open(args.Operands[0]);
   std::string folder = args.Operands[1];
   if (!folder.ends_with(kTreePathSeparator)) folder += kTreePathSeparator;
-  TExtractThread thread(folder, pack, *guid);
+  TExtractOptions options;
+  // Like tar, the tool leaves writeback to the system unless asked.
+  options.FlushWritten = args.Flag("--flush");
+  TExtractThread thread(folder, pack->Bytes(), *guid, std::move(options));
   while (!thread.WaitFor(1000)) {
   }
   if (!thread.Succeeded()) {
@@ -175,15 +185,16 @@ int Extract(const TArguments& args, std::ostream& out, std::ostream& err) {
 struct TCommand {
   const char* Name;
   std::vector<std::string> Options;
+  std::vector<std::string> Flags;
   size_t Operands;
 };
 
 const TCommand kCommands[] = {
-    {"keygen", {}, 2},
-    {"create", {"--key", "--guid", "--max-block"}, 2},
-    {"verify", {}, 1},
-    {"list", {}, 1},
-    {"extract", {"--guid"}, 2},
+    {"keygen", {}, {}, 2},
+    {"create", {"--key", "--guid", "--max-block"}, {}, 2},
+    {"verify", {}, {}, 1},
+    {"list", {}, {}, 1},
+    {"extract", {"--guid"}, {"--flush"}, 2},
 };
 
 }  // namespace
@@ -196,7 +207,7 @@ int RunQelpack(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << kUsageText;
     return kUsage;
   }
-  const auto parsed = Split(args, command->Options, err);
+  const auto parsed = Split(args, command->Options, command->Flags, err);
   if (!parsed) return kUsage;
   if (parsed->Operands.size() != command->Operands) {
     err << "qelpack: " << command->Name << " takes " << command->Operands << " operands\n"
