@@ -105,7 +105,7 @@ void TURLDownloader::OnPackStreamDone(TURLStream& stream, NPReason reason) {
     return;
   }
   try {
-    transfer.Extraction = StartExtraction_(DataDir(), *transfer.PackData, GameGuid);
+    transfer.Extraction = StartExtraction_({.DestDir = DataDir(), .Pack = *transfer.PackData, .GameGuid = GameGuid});
     State_ = kind == pkInit ? dsInitExtracting : dsUpdateExtracting;
   } catch (const std::exception&) {
     State_ = dsError;

@@ -30,9 +30,11 @@ void TFileDownloader::LoadVersions() {
   std::memcpy(&Versions_, bytes, static_cast<size_t>(file.gcount()));
 }
 
-void TFileDownloader::SaveVersions() {
+void TFileDownloader::SaveVersions() { WriteVersionRecord(Versions_); }
+
+void TFileDownloader::WriteVersionRecord(const TDataVersionRecord& Record) const {
   WriteFileAtomically(*Files_, DataDir_ + kVersionFileName,
-                      std::string_view(reinterpret_cast<const char*>(&Versions_), sizeof Versions_));
+                      std::string_view(reinterpret_cast<const char*>(&Record), sizeof Record));
 }
 
 bool TFileDownloader::NeedsDownload() const {

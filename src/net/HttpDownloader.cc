@@ -2,25 +2,29 @@
 
 #include <exception>
 #include <filesystem>
-#include <limits>
-#include <thread>
 
 #include "platform/AnsiText.h"
+#include "platform/AtomicFile.h"
 #include "platform/Error.h"
 
 namespace qel {
+namespace {
+
+// A validator is a header value: a few dozen bytes.
+constexpr uint64_t kMostTagBytes = 4096;
+
+}  // namespace
 
 std::unique_ptr<TFileDownloader> THttpDownloader::Create() { return std::make_unique<THttpDownloader>(); }
 
 THttpDownloader::~THttpDownloader() {
-  if (Init_.Extraction) Init_.Extraction->WaitUntilFinished();
-  if (Update_.Extraction) Update_.Extraction->WaitUntilFinished();
-  Init_.Request.reset();
-  Init_.Extraction.reset();
-  Update_.Request.reset();
-  Update_.Extraction.reset();
-  Init_.CacheStream.reset();
-  Update_.CacheStream.reset();
+  for (TPackTransfer* transfer : {&Init_, &Update_}) {
+    transfer->Extraction.reset();
+    transfer->Mapping.reset();
+    transfer->Request.reset();
+    transfer->Body.reset();
+    transfer->Cache.reset();
+  }
 }
 
 void THttpDownloader::StartInitDownload() { StartDownload(pkInit); }
@@ -30,23 +34,34 @@ void THttpDownloader::StartUpdateDownload() { StartDownload(pkUpdate); }
 void THttpDownloader::StartDownload(TPackKind Kind) {
   TPackTransfer& transfer = Transfer(Kind);
   int32_t resume_at = 0;
+  std::string validator;
   const std::string cache_path = CachePath(Kind);
+  std::unique_ptr<TDataFile> file;
   std::error_code missing;
   if (CacheVersion(Kind) == TargetVersion(Kind) && std::filesystem::exists(cache_path, missing)) {
-    auto stream = std::make_unique<std::fstream>(cache_path, std::ios::in | std::ios::out | std::ios::binary);
-    if (!stream->is_open()) throw EQelError("cannot open " + cache_path);
-    stream->seekg(0, std::ios::end);
-    const std::streamoff size = stream->tellg();
-    if (size != CacheSize(Kind)) {
+    file = TDataFile::Open(cache_path);
+    // Bytes beyond the recorded size were never flushed and are written again.
+    if (file->Size() < CacheSize(Kind)) {
       SetCache(Kind, 0, 0);
     } else {
       resume_at = CacheSize(Kind);
-      transfer.CacheStream = std::move(stream);
+      try {
+        validator = Files().ReadFile(TagPath(Kind), kMostTagBytes);
+      } catch (const EQelError&) {
+        // No validator: the server is asked for the range as it is.
+      }
     }
   }
 
   try {
+    if (!file) file = TDataFile::Open(cache_path);
+    transfer.Cache = std::make_unique<TPackCache>(std::move(file), CacheRecords(Kind));
+    transfer.Cache->FlushIntervalMs = FlushIntervalMs;
     transfer.Request = std::make_unique<THttpRequest>();
+    transfer.Body = std::make_unique<TCacheBody>(*transfer.Request, *transfer.Cache);
+    transfer.Request->SetBody(transfer.Body.get());
+    transfer.Request->ResumeValidator = validator;
+    transfer.Request->TimeoutMs = TimeoutMs;
     transfer.Request->OnFailed = [this, Kind](THttpRequest&) { PackFailed(Kind); };
     transfer.Request->OnComplete = [this, Kind](THttpRequest&) { PackComplete(Kind); };
     State_ = Kind == pkInit ? dsInitDownloading : dsUpdateDownloading;
@@ -56,42 +71,39 @@ void THttpDownloader::StartDownload(TPackKind Kind) {
   }
 }
 
+TPackCacheRecords THttpDownloader::CacheRecords(TPackKind Kind) const {
+  // The cache's thread writes the record while this thread leaves it alone:
+  // from the start of the transfer until the cache is stopped or done.
+  const TDataVersionRecord base = Versions_;
+  const int32_t version = TargetVersion(Kind);
+  return {
+      .RecordSize =
+          [this, base, Kind, version](int32_t size) {
+            TDataVersionRecord record = base;
+            SetCache(record, Kind, size > 0 ? version : 0, size);
+            WriteVersionRecord(record);
+          },
+      .RecordValidator =
+          [this, Kind](const std::string& validator) {
+            if (validator.empty()) {
+              if (!Files().DeleteFile(TagPath(Kind))) throw EQelError("cannot delete " + TagPath(Kind));
+            } else {
+              WriteFileAtomically(Files(), TagPath(Kind), validator);
+            }
+          },
+  };
+}
+
 void THttpDownloader::PackFailed(TPackKind Kind) {
   State_ = dsError;
-  // Resuming again would fail the same way (a server that ignores ranges,
-  // a pack replaced under the same version).
-  if (Transfer(Kind).Request->Offset() > 0) ForgetCache(Kind);
+  KeepReceivedBytes(Kind);
 }
 
 void THttpDownloader::PackComplete(TPackKind Kind) {
-  TPackTransfer& transfer = Transfer(Kind);
-  THttpRequest& request = *transfer.Request;
-  if (request.Offset() != 0) {
-    if (!transfer.CacheStream) {
-      State_ = dsError;
-      ForgetCache(Kind);
-      return;
-    }
-    try {
-      transfer.CacheStream->clear();
-      transfer.CacheStream->seekg(0);
-      request.LoadResumedPart(*transfer.CacheStream, CacheSize(Kind));
-    } catch (const EQelError&) {
-      // The cache file changed under us since the transfer started.
-      State_ = dsError;
-      ForgetCache(Kind);
-      return;
-    }
-    SetCache(Kind, 0, 0);
-    transfer.CacheStream.reset();
-  }
+  // The cache hashes its last bytes and flushes them; the extraction starts
+  // from Poll once it is done.
+  Transfer(Kind).Cache->Finish();
   State_ = Kind == pkInit ? dsInitExtracting : dsUpdateExtracting;
-  try {
-    transfer.Extraction = StartExtraction_(DataDir(), request.Data()->Bytes(), GameGuid);
-  } catch (const std::exception&) {
-    State_ = dsError;
-    if (request.Offset() != 0) ForgetCache(Kind);
-  }
 }
 
 void THttpDownloader::AbortDownload() {
@@ -100,51 +112,33 @@ void THttpDownloader::AbortDownload() {
 }
 
 void THttpDownloader::AbortPack(TPackKind Kind) {
-  THttpRequest& request = *Transfer(Kind).Request;
-  request.Abort();
-  std::this_thread::yield();
-  const uint8_t* const bytes = request.NewData();
-  const int32_t received = request.Received();
-  if (bytes != nullptr && received > 0) {
-    KeepReceivedBytes(Kind, bytes, received);
-  } else {
-    // A cache that was valid before this attempt is given up.
-    SetCache(Kind, 0, 0);
+  TPackTransfer& transfer = Transfer(Kind);
+  transfer.Request->Abort();
+  if (transfer.Request->Received() > 0) {
+    KeepReceivedBytes(Kind);
+    return;
   }
+  // A cache that was valid before this attempt is given up.
+  transfer.Cache.reset();
+  SetCache(Kind, 0, 0);
   SaveVersions();
 }
 
-void THttpDownloader::KeepReceivedBytes(TPackKind Kind, const uint8_t* Bytes, int32_t N) {
+void THttpDownloader::KeepReceivedBytes(TPackKind Kind) {
   TPackTransfer& transfer = Transfer(Kind);
-  const char* const data = reinterpret_cast<const char*>(Bytes);
-  if (transfer.CacheStream && CacheVersion(Kind) == TargetVersion(Kind)) {
-    // A resumed transfer: its bytes follow those already in the file.
-    std::fstream& cache = *transfer.CacheStream;
-    const int64_t size = int64_t{CacheSize(Kind)} + N;
-    const bool fits = size <= std::numeric_limits<int32_t>::max();
-    cache.clear();
-    cache.seekp(CacheSize(Kind));
-    cache.write(data, N);
-    cache.flush();
-    std::error_code failed;
-    if (cache && fits) std::filesystem::resize_file(CachePath(Kind), static_cast<uintmax_t>(size), failed);
-    if (!cache || failed || !fits) {
-      SetCache(Kind, 0, 0);
-    } else {
-      SetCache(Kind, CacheVersion(Kind), static_cast<int32_t>(size));
-    }
-  } else if (transfer.Request->Offset() != 0) {
-    SetCache(Kind, 0, 0);
-  } else {
-    std::ofstream cache(CachePath(Kind), std::ios::binary | std::ios::trunc);
-    cache.write(data, N);
-    cache.close();
-    if (cache) {
-      SetCache(Kind, TargetVersion(Kind), N);
-    } else {
-      SetCache(Kind, 0, 0);
-    }
+  // A transfer that wrote nothing leaves the record as it was.
+  if (transfer.Cache->Written() == 0 && transfer.Request->Received() == 0) {
+    transfer.Cache.reset();
+    return;
   }
+  int32_t kept = 0;
+  try {
+    kept = transfer.Cache->Keep();
+  } catch (const EQelError&) {
+    kept = 0;
+  }
+  SetCache(Kind, kept > 0 ? TargetVersion(Kind) : 0, kept);
+  SaveVersions();
 }
 
 void THttpDownloader::Poll() {
@@ -172,27 +166,79 @@ void THttpDownloader::Poll() {
 
 void THttpDownloader::PollExtraction(TPackKind Kind) {
   TPackTransfer& transfer = Transfer(Kind);
-  if (!transfer.Extraction->Finished()) return;
-  const bool succeeded = transfer.Extraction->Succeeded();
-  transfer.Extraction.reset();
-  if (!succeeded) {
-    State_ = dsError;
-    // The cache fields were cleared when the resumed pack was put together;
-    // this puts that on disk, so that the next attempt starts at 0.
-    if (transfer.Request->Offset() != 0) SaveVersions();
+  if (!transfer.Extraction) {
+    if (transfer.Cache->Done()) StartExtraction(Kind);
     return;
   }
+  if (transfer.Extraction->Finished()) ExtractionEnded(Kind, transfer.Extraction->Succeeded());
+}
+
+void THttpDownloader::StartExtraction(TPackKind Kind) {
+  TPackTransfer& transfer = Transfer(Kind);
+  if (!transfer.Cache->Succeeded()) {
+    // What the cache last recorded is unknown; its bytes are not trusted.
+    State_ = dsError;
+    ForgetCache(Kind);
+    return;
+  }
+  const int32_t length = transfer.Request->ContentLength();
+  (Kind == pkInit ? InitReceived_ : UpdateReceived_) = length;
+  SetCache(Kind, TargetVersion(Kind), length);
+  TDataVersionRecord unclaimed = Versions_;
+  (Kind == pkInit ? unclaimed.InitVersion : unclaimed.UpdateVersion) = 0;
+  try {
+    transfer.Mapping = TMappedFile::Open(CachePath(Kind));
+    transfer.Extraction = StartExtraction_({
+        .DestDir = DataDir(),
+        .Pack = transfer.Mapping->Bytes(),
+        .GameGuid = GameGuid,
+        .SignedDigest = transfer.Cache->SignedDigest(),
+        .BeforeWriting =
+            [this, &transfer, unclaimed] {
+              WriteVersionRecord(unclaimed);
+              transfer.Unclaimed.store(true, std::memory_order_release);
+            },
+    });
+  } catch (const std::exception&) {
+    State_ = dsError;
+    transfer.Mapping.reset();
+  }
+}
+
+void THttpDownloader::ExtractionEnded(TPackKind Kind, bool Succeeded) {
+  TPackTransfer& transfer = Transfer(Kind);
+  transfer.Extraction.reset();
+  transfer.Mapping.reset();
+  if (transfer.Unclaimed.load(std::memory_order_acquire)) {
+    (Kind == pkInit ? Versions_.InitVersion : Versions_.UpdateVersion) = 0;
+  }
+  if (!Succeeded) {
+    State_ = dsError;
+    // A whole pack that does not unpack is fetched anew next time.
+    ForgetCache(Kind);
+    return;
+  }
+  SetCache(Kind, 0, 0);
+  transfer.Cache.reset();
   PackInstalled(Kind == pkInit);
+  // Recorded as installed first: a cache left behind by a crash here is
+  // stale, and a later transfer from 0 writes over it.
+  Files().DeleteFile(CachePath(Kind));
+  Files().DeleteFile(TagPath(Kind));
 }
 
 void THttpDownloader::ForgetCache(TPackKind Kind) {
   SetCache(Kind, 0, 0);
-  Transfer(Kind).CacheStream.reset();
+  Transfer(Kind).Cache.reset();
   SaveVersions();
 }
 
 std::string THttpDownloader::CachePath(TPackKind Kind) const {
   return DataDir() + (Kind == pkInit ? kInitCacheFileName : kUpdateCacheFileName);
+}
+
+std::string THttpDownloader::TagPath(TPackKind Kind) const {
+  return DataDir() + (Kind == pkInit ? kInitCacheTagFileName : kUpdateCacheTagFileName);
 }
 
 int32_t THttpDownloader::TargetVersion(TPackKind Kind) const {
@@ -208,12 +254,16 @@ int32_t THttpDownloader::CacheSize(TPackKind Kind) const {
 }
 
 void THttpDownloader::SetCache(TPackKind Kind, int32_t Version, int32_t Size) {
+  SetCache(Versions_, Kind, Version, Size);
+}
+
+void THttpDownloader::SetCache(TDataVersionRecord& Record, TPackKind Kind, int32_t Version, int32_t Size) {
   if (Kind == pkInit) {
-    Versions_.InitCacheVersion = Version;
-    Versions_.InitCacheSize = Size;
+    Record.InitCacheVersion = Version;
+    Record.InitCacheSize = Size;
   } else {
-    Versions_.UpdateCacheVersion = Version;
-    Versions_.UpdateCacheSize = Size;
+    Record.UpdateCacheVersion = Version;
+    Record.UpdateCacheSize = Size;
   }
 }
 

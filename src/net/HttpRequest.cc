@@ -22,9 +22,34 @@ std::optional<int32_t> ParseLength(std::u16string_view text) {
   return static_cast<int32_t>(value);
 }
 
-std::u16string RangeFrom(int32_t offset) {
-  const std::string text = "bytes=" + std::to_string(offset) + "-";
-  return std::u16string(text.begin(), text.end());
+std::u16string Wide(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+// Header values are Latin-1; anything else would not survive a round trip.
+std::string Narrow(std::u16string_view text) {
+  std::string narrow;
+  for (char16_t c : text) {
+    if (c > 0xFF) return {};
+    narrow.push_back(static_cast<char>(c));
+  }
+  return narrow;
+}
+
+std::u16string RangeFrom(int32_t offset) { return Wide("bytes=" + std::to_string(offset) + "-"); }
+
+bool IsSuccess(int32_t status) { return status >= 200 && status <= 299; }
+
+// What "If-Range" may carry: a strong entity tag, else the date.
+std::string ValidatorOf(TWinHttpRequest& reply) {
+  const auto header = [&reply](std::u16string_view name) {
+    try {
+      return Narrow(reply.GetResponseHeader(name));
+    } catch (const EHttpTransferError&) {
+      return std::string();
+    }
+  };
+  const std::string tag = header(u"ETag");
+  if (!tag.empty() && tag.rfind("W/", 0) != 0) return tag;
+  return header(u"Last-Modified");
 }
 
 }  // namespace
@@ -46,6 +71,7 @@ void THttpRequest::Start(std::u16string_view Url, int32_t Offset) {
   Url_ = Url;
   Offset_ = Offset;
   // A negative offset names no byte; NewData would point before Data.
+  if (Offset < 0) RecordFailure("a negative offset");
   ChangeState(Offset < 0 ? rsError : rsHead);
 }
 
@@ -64,12 +90,6 @@ void THttpRequest::Abort() {
 const uint8_t* THttpRequest::NewData() const {
   if (!Data_ || Offset_ > Data_->Size()) return nullptr;
   return Data_->Memory() + Offset_;
-}
-
-void THttpRequest::LoadResumedPart(std::istream& Source, int32_t Size) {
-  if (Size != Offset_ || !Data_ || Size <= 0 || Size > Data_->Size()) return;
-  Source.read(reinterpret_cast<char*>(Data_->Memory()), Size);
-  if (Source.gcount() != Size) throw EQelError("the part held from an earlier transfer could not be read");
 }
 
 void THttpRequest::ChangeState(TRequestState NewState) {
@@ -99,20 +119,36 @@ void THttpRequest::Notify(const TNotifyEvent& Event) {
 }
 
 void THttpRequest::RecordState(TRequestState Pending) {
-  // A recorded failure is not overwritten by a later event.
+  // A recorded failure is final: a later event (the end of the body after
+  // a refused piece) does not overwrite it.
   if (PendingState_ != rsError) PendingState_ = Pending;
+}
+
+void THttpRequest::RecordFailure(const std::string& Text) {
+  if (FailureText_.empty()) FailureText_ = Text;
+  RecordState(rsError);
+}
+
+std::unique_ptr<TWinHttpRequest> THttpRequest::NewPlatformRequest(std::u16string_view Method) {
+  auto request = std::make_unique<TWinHttpRequest>();
+  request->OnError = [this](TWinHttpRequest& sender, int32_t number, const std::u16string& text) {
+    RequestFailed(sender, number, text);
+  };
+  request->Open(Method, Url_, true);
+  request->SetTimeouts(0, TimeoutMs, TimeoutMs, TimeoutMs);
+  return request;
 }
 
 void THttpRequest::StartHead() {
   try {
-    HeadRequest_ = std::make_unique<TWinHttpRequest>();
-    HeadRequest_->OnError = [this](TWinHttpRequest& sender, int32_t number, const std::u16string& text) {
-      RequestFailed(sender, number, text);
+    HeadRequest_ = NewPlatformRequest(u"HEAD");
+    HeadRequest_->OnResponseStart = [this](TWinHttpRequest&, int32_t status, const std::u16string&) {
+      HeadStatus_ = status;
     };
     HeadRequest_->OnResponseFinished = [this](TWinHttpRequest& sender) { HeadFinished(sender); };
-    HeadRequest_->Open(u"HEAD", Url_, true);
     HeadRequest_->Send();
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    RecordFailure(failure.what());
     ChangeState(rsError);
   }
 }
@@ -120,60 +156,116 @@ void THttpRequest::StartHead() {
 void THttpRequest::StartGet() {
   Received_ = 0;
   try {
-    GetRequest_ = std::make_unique<TWinHttpRequest>();
-    GetRequest_->OnError = [this](TWinHttpRequest& sender, int32_t number, const std::u16string& text) {
-      RequestFailed(sender, number, text);
+    GetRequest_ = NewPlatformRequest(u"GET");
+    GetRequest_->OnResponseStart = [this](TWinHttpRequest& sender, int32_t status, const std::u16string&) {
+      GetStarted(sender, status);
     };
     GetRequest_->OnResponseDataAvailable = [this](TWinHttpRequest& sender, int32_t size, const uint8_t* data) {
       AppendData(sender, size, data);
     };
     GetRequest_->OnResponseFinished = [this](TWinHttpRequest& sender) { GetFinished(sender); };
-    GetRequest_->Open(u"GET", Url_, true);
-    if (Offset_ > 0) GetRequest_->SetRequestHeader(u"RANGE", RangeFrom(Offset_));
+    if (Offset_ > 0) {
+      GetRequest_->SetRequestHeader(u"RANGE", RangeFrom(Offset_));
+      if (!Validator_.empty()) GetRequest_->SetRequestHeader(u"If-Range", Wide(Validator_));
+    }
     GetRequest_->Send();
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    RecordFailure(failure.what());
     ChangeState(rsError);
   }
 }
 
-void THttpRequest::RequestFailed(TWinHttpRequest&, int32_t, const std::u16string&) { RecordState(rsError); }
+void THttpRequest::RequestFailed(TWinHttpRequest&, int32_t ErrorNumber, const std::u16string& ErrorDescription) {
+  RecordFailure(Narrow(ErrorDescription) + " (" + std::to_string(ErrorNumber) + ")");
+}
+
+bool THttpRequest::StartBody() {
+  if (Body_ != nullptr) return Body_->BodyStarts(Offset_, ContentLength_);
+  if (!Data_) {
+    auto data = std::make_unique<TMemoryStream>();
+    // Allocated once at the full size, so that the pieces never move it.
+    data->SetSize(ContentLength_);
+    Data_ = std::move(data);
+  }
+  Data_->Seek(Offset_);
+  return true;
+}
 
 void THttpRequest::HeadFinished(TWinHttpRequest& Sender) {
   try {
+    if (!IsSuccess(HeadStatus_)) return RecordFailure("the server answered " + std::to_string(HeadStatus_));
     const std::optional<int32_t> length = ParseLength(Sender.GetResponseHeader(u"Content-Length"));
-    if (!length) throw EQelError("the size of the resource is not a number");
+    if (!length) return RecordFailure("the size of the resource is not a number");
     ContentLength_ = *length;
-    if (!Data_) {
-      auto data = std::make_unique<TMemoryStream>();
-      // Allocated once at the full size, so that the pieces never move it.
-      data->SetSize(ContentLength_);
-      data->Seek(Offset_);
-      Data_ = std::move(data);
+    Validator_ = ValidatorOf(Sender);
+    // Held bytes of another version of the resource, or more of them than
+    // it has, are worth nothing.
+    const bool changed = !ResumeValidator.empty() && ResumeValidator != Validator_;
+    if (Offset_ > 0 && (changed || Offset_ > ContentLength_)) Offset_ = 0;
+    if (Offset_ > 0 && Offset_ == ContentLength_) {
+      // Every byte is held already: no GET.
+      if (!StartBody()) return RecordFailure("the body could not be stored");
+      return RecordState(rsDone);
     }
+    if (Body_ == nullptr) StartBody();
     RecordState(rsGet);
+  } catch (const std::exception& failure) {
+    RecordFailure(failure.what());
+  }
+}
+
+void THttpRequest::GetStarted(TWinHttpRequest& Sender, int32_t Status) {
+  if (State_ != rsGet || PendingState_ == rsError) return;
+  try {
+    // A whole answer to a ranged GET: the resource changed since the held
+    // bytes came (or the server cannot do ranges), so it starts again at 0.
+    if (Offset_ > 0 && Status == 200) Offset_ = 0;
+    const bool fits = Offset_ > 0 ? Status == 206 : IsSuccess(Status) && Status != 206;
+    if (!fits) {
+      RecordFailure("the server answered " + std::to_string(Status));
+    } else if (!StartBody()) {
+      RecordFailure("the body could not be stored");
+    } else {
+      return;
+    }
+  } catch (const std::exception& failure) {
+    RecordFailure(failure.what());
+  }
+  try {
+    Sender.Abort();
   } catch (const std::exception&) {
-    RecordState(rsError);
+    // The failure is recorded; a request that will not stop is dropped with its owner.
   }
 }
 
 void THttpRequest::AppendData(TWinHttpRequest& Sender, int32_t aDataSize, const uint8_t* pData) {
-  if (!Data_ || State_ != rsGet || PendingState_ == rsError || aDataSize <= 0) return;
+  if (State_ != rsGet || PendingState_ == rsError || aDataSize <= 0) return;
+  if (Body_ == nullptr && !Data_) return;
   // More than the HEAD announced: stopped at once, before the buffer grows.
-  if (int64_t{Data_->Position()} + aDataSize > ContentLength_) {
-    RecordState(rsError);
-    try {
-      Sender.Abort();
-    } catch (const std::exception&) {
-      // The failure is recorded; a request that will not stop is dropped with its owner.
-    }
+  const bool overrun = int64_t{Offset_} + Received_ + aDataSize > ContentLength_;
+  bool stored = !overrun;
+  try {
+    if (stored && Body_ != nullptr) stored = Body_->BodyData(pData, aDataSize);
+    if (stored && Body_ == nullptr) Data_->Write(pData, aDataSize);
+  } catch (const std::exception&) {
+    stored = false;
+  }
+  if (stored) {
+    Received_ += aDataSize;
     return;
   }
-  Data_->Write(pData, aDataSize);
-  Received_ += aDataSize;
+  RecordFailure(overrun ? "the server sent more than it announced" : "the body could not be stored");
+  try {
+    Sender.Abort();
+  } catch (const std::exception&) {
+    // The failure is recorded; a request that will not stop is dropped with its owner.
+  }
 }
 
 void THttpRequest::GetFinished(TWinHttpRequest&) {
-  RecordState(Data_ && Data_->Position() == ContentLength_ ? rsDone : rsError);
+  if (int64_t{Offset_} + Received_ == ContentLength_) return RecordState(rsDone);
+  RecordFailure("the body ended after " + std::to_string(int64_t{Offset_} + Received_) + " of " +
+                std::to_string(ContentLength_) + " bytes");
 }
 
 }  // namespace qel

@@ -1,13 +1,13 @@
-// One resource fetched over HTTP into memory: a HEAD for its size, then a
+// One resource fetched over HTTP: a HEAD for its size and validator, then a
 // GET from a byte offset, so that a transfer broken off earlier continues
-// after the bytes the caller already holds. Platform events only record
-// what happened; the owner's Poll applies it, and the notifications run
-// only inside Start or Poll.
+// after the bytes the caller already holds. The body goes into memory of
+// the request's own, or, when a body sink is set, to the sink piece by
+// piece. Platform events only record what happened; the owner's Poll
+// applies it, and the notifications run only inside Start or Poll.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <istream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,9 +21,28 @@ enum TRequestState : uint8_t {
   rsNone = 0,   // not started
   rsHead = 1,   // asking for the size
   rsGet = 2,    // fetching the bytes from Offset on
-  rsDone = 3,   // Data holds the whole resource
+  rsDone = 3,   // the whole resource is held
   rsError = 4,  // failed; final
 };
+
+// Where a GET's body goes instead of the request's memory. Called from the
+// platform's events on the owner's thread; answering false fails the request.
+class IRequestBody {
+ public:
+  // The body's bytes start at byte `Offset` of a resource of `ContentLength`
+  // bytes. Called once per request before any byte, also when no byte
+  // follows because the caller already holds them all.
+  virtual bool BodyStarts(int32_t Offset, int32_t ContentLength) = 0;
+  // The next `Size` bytes; `Data` is valid only during the call.
+  virtual bool BodyData(const uint8_t* Data, int32_t Size) = 0;
+
+ protected:
+  ~IRequestBody() = default;
+};
+
+// How long a connection, or a wait for any byte, may take before the
+// request fails with kHttpErrorTimeout.
+inline constexpr int32_t kHttpStallTimeoutMs = 30000;
 
 class THttpRequest {
  public:
@@ -35,24 +54,40 @@ class THttpRequest {
   THttpRequest(const THttpRequest&) = delete;
   THttpRequest& operator=(const THttpRequest&) = delete;
 
-  // Offset: bytes the caller already holds (0 for a fresh transfer).
+  // Offset: bytes the caller already holds (0 for a fresh transfer). The
+  // request may start again from 0 instead (see ResumeValidator).
   void Start(std::u16string_view Url, int32_t Offset);
   void Poll();
   // Stops the running HEAD or GET; the state stays. Platform errors propagate.
   void Abort();
 
+  // Before Start: the body goes to `Body` (not owned; it outlives the
+  // transfer) and Data stays empty.
+  void SetBody(IRequestBody* Body) { Body_ = Body; }
+
   TRequestState State() const { return State_; }
   int32_t Offset() const { return Offset_; }
   int32_t Received() const { return Received_; }
   int32_t ContentLength() const { return ContentLength_; }
-  // The whole resource once the state is rsDone; none before the size is known.
+  // The HEAD's validator of the resource: its strong ETag, else its
+  // Last-Modified date; empty when the server gives neither.
+  const std::string& Validator() const { return Validator_; }
+  // Why the request failed, for people; empty unless the state is rsError.
+  const std::string& FailureText() const { return FailureText_; }
+  // Without a body sink: the whole resource once the state is rsDone (bytes
+  // before Offset are the caller's); none before the size is known.
   const TMemoryStream* Data() const { return Data_.get(); }
   // Where this GET's first byte goes (byte Offset of Data); none without Data.
   const uint8_t* NewData() const;
-  // Fills the first Size bytes of Data from `Source`'s position, when Size
-  // equals Offset, Data exists and Size > 0; otherwise does nothing. Raises
-  // EQelError when the source holds fewer bytes.
-  void LoadResumedPart(std::istream& Source, int32_t Size);
+
+  // The validator the held bytes came with. A resumed transfer continues
+  // only while the resource still has it (checked against the HEAD, and by
+  // the server through "If-Range"); otherwise, or when the held bytes are
+  // not fewer than the resource's, it starts again from 0. Empty: the held
+  // bytes are taken as they are.
+  std::string ResumeValidator;
+  // Test seam: the stall limit.
+  int32_t TimeoutMs = kHttpStallTimeoutMs;
 
   TNotifyEvent OnFailed;
   TNotifyEvent OnComplete;
@@ -62,11 +97,18 @@ class THttpRequest {
   void ChangeState(TRequestState NewState);
   void StartHead();
   void StartGet();
+  // A platform request with the handlers every request has.
+  std::unique_ptr<TWinHttpRequest> NewPlatformRequest(std::u16string_view Method);
   void RecordState(TRequestState Pending);
+  // Records the failure (the first one's text is kept).
+  void RecordFailure(const std::string& Text);
   void Notify(const TNotifyEvent& Event);
+  // The GET's bytes start at Offset_ from here on.
+  bool StartBody();
 
   void RequestFailed(TWinHttpRequest& Sender, int32_t ErrorNumber, const std::u16string& ErrorDescription);
   void HeadFinished(TWinHttpRequest& Sender);
+  void GetStarted(TWinHttpRequest& Sender, int32_t Status);
   void AppendData(TWinHttpRequest& Sender, int32_t aDataSize, const uint8_t* pData);
   void GetFinished(TWinHttpRequest& Sender);
 
@@ -75,8 +117,12 @@ class THttpRequest {
   int32_t Offset_ = 0;
   int32_t Received_ = 0;
   int32_t ContentLength_ = 0;
+  int32_t HeadStatus_ = 0;
   std::unique_ptr<TMemoryStream> Data_;
+  IRequestBody* Body_ = nullptr;
   std::u16string Url_;
+  std::string Validator_;
+  std::string FailureText_;
   TRequestState State_ = rsNone;
   TRequestState PendingState_ = rsNone;
 };

@@ -9,8 +9,8 @@ constexpr int kWaitSliceMs = 1000;
 
 class TExtractThreadExtraction final : public TPackExtraction {
  public:
-  TExtractThreadExtraction(const std::string& DestDir, std::span<const uint8_t> Pack, const std::string& GameGuid)
-      : Thread_(DestDir, Pack, GameGuid) {}
+  explicit TExtractThreadExtraction(TPackExtractionJob Job)
+      : Thread_(std::move(Job.DestDir), Job.Pack, std::move(Job.GameGuid), OptionsOf(Job)) {}
 
   bool Finished() const override { return Thread_.Finished(); }
   bool Succeeded() const override { return Thread_.Succeeded(); }
@@ -20,14 +20,20 @@ class TExtractThreadExtraction final : public TPackExtraction {
   }
 
  private:
+  static TExtractOptions OptionsOf(TPackExtractionJob& Job) {
+    TExtractOptions options;
+    options.SignedDigest = Job.SignedDigest;
+    options.BeforeWriting = std::move(Job.BeforeWriting);
+    return options;
+  }
+
   TExtractThread Thread_;
 };
 
 }  // namespace
 
-std::unique_ptr<TPackExtraction> StartExtractThread(const std::string& DestDir, std::span<const uint8_t> Pack,
-                                                    const std::string& GameGuid) {
-  return std::make_unique<TExtractThreadExtraction>(DestDir, Pack, GameGuid);
+std::unique_ptr<TPackExtraction> StartExtractThread(TPackExtractionJob Job) {
+  return std::make_unique<TExtractThreadExtraction>(std::move(Job));
 }
 
 }  // namespace qel

@@ -1,18 +1,22 @@
 // A complete pack being checked and unpacked into a folder on a thread of
-// its own. The downloader reaches the pack code only through this, so that
-// its tests can put an extraction of their choice in its place.
+// its own. The downloaders reach the pack code only through this, so that
+// their tests can put an extraction of their choice in its place.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "platform/RsaVerify.h"
 
 namespace qel {
 
 class TPackExtraction {
  public:
+  // Stops the extraction between blocks and waits for its threads.
   virtual ~TPackExtraction() = default;
   virtual bool Finished() const = 0;
   // Only meaningful once Finished is true.
@@ -21,13 +25,23 @@ class TPackExtraction {
   virtual void WaitUntilFinished() = 0;
 };
 
-// Starts unpacking `Pack` (kept alive and unchanged by the caller until the
-// extraction has finished) into `DestDir`. Raises on failure to start.
-using TPackExtractionStarter = std::function<std::unique_ptr<TPackExtraction>(
-    const std::string& DestDir, std::span<const uint8_t> Pack, const std::string& GameGuid)>;
+struct TPackExtractionJob {
+  std::string DestDir = {};
+  // Kept alive and unchanged by the caller until the extraction is over.
+  std::span<const uint8_t> Pack = {};
+  std::string GameGuid = {};
+  // The SHA-1 of the pack's signed region, when the caller computed it as
+  // the bytes arrived; the region is then not hashed again.
+  std::optional<TSha1Digest> SignedDigest = {};
+  // Called on the extraction's thread once the pack proved sound and
+  // before its first byte is written; an exception from it fails the run.
+  std::function<void()> BeforeWriting = {};
+};
+
+// Starts unpacking the job's pack. Raises on failure to start.
+using TPackExtractionStarter = std::function<std::unique_ptr<TPackExtraction>(TPackExtractionJob Job)>;
 
 // The system's extraction: a TExtractThread.
-std::unique_ptr<TPackExtraction> StartExtractThread(const std::string& DestDir, std::span<const uint8_t> Pack,
-                                                    const std::string& GameGuid);
+std::unique_ptr<TPackExtraction> StartExtractThread(TPackExtractionJob Job);
 
 }  // namespace qel

@@ -31,11 +31,13 @@ void TExtractionRun::Finish(bool succeeded) {
 }
 
 TPackExtractionStarter TScriptedExtractions::Starter() {
-  return [this](const std::string& dir, std::span<const uint8_t> pack, const std::string& guid) {
+  return [this](TPackExtractionJob job) {
     TExtractionRun& run = Runs.emplace_back();
-    run.DestDir = dir;
-    run.GameGuid = guid;
-    run.Source = pack;
+    run.DestDir = job.DestDir;
+    run.GameGuid = job.GameGuid;
+    run.Source = job.Pack;
+    run.SignedDigest = job.SignedDigest;
+    if (job.BeforeWriting) job.BeforeWriting();
     if (FinishAtOnce) run.Finish(Succeed);
     return std::make_unique<TFakeExtraction>(&run, Succeed);
   };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -18,6 +19,7 @@ struct TExtractionRun {
   // them alive until then.
   std::string Pack;
   std::span<const uint8_t> Source;
+  std::optional<TSha1Digest> SignedDigest;
   bool Finished = false;
   bool Succeeded = false;
   bool Waited = false;

@@ -133,7 +133,7 @@ TEST_F(HttpDownloaderTest, ABrokenTransferResumesFromItsCacheUntilThePackIsWhole
   EXPECT_EQ(third->GetProgress(), 100);
 }
 
-TEST_F(HttpDownloaderTest, ACacheOfAnotherVersionIsNeitherUsedNorCleared) {
+TEST_F(HttpDownloaderTest, ACacheOfAnotherVersionIsNotUsedAndIsGivenUpBeforeItIsOverwritten) {
   WriteRecord(Data.Path(), WithInitCache(5, 1000));
   WriteFileBytes(Data.Path() + kInitCacheFileName, Pack.substr(0, 1000));
   Server.SetScript({.Body = Pack});
@@ -144,8 +144,8 @@ TEST_F(HttpDownloaderTest, ACacheOfAnotherVersionIsNeitherUsedNorCleared) {
   EXPECT_TRUE(Extractions.Runs.at(0).Pack == Pack);
   const TDataVersionRecord record = RecordIn(Data.Path());
   EXPECT_EQ(record.InitVersion, 6);
-  EXPECT_EQ(record.InitCacheVersion, 5);
-  EXPECT_EQ(record.InitCacheSize, 1000);
+  EXPECT_EQ(record.InitCacheVersion, 0);
+  EXPECT_EQ(record.InitCacheSize, 0);
 }
 
 TEST_F(HttpDownloaderTest, ACacheFileOfAnotherSizeIsDropped) {
@@ -179,23 +179,16 @@ TEST_F(HttpDownloaderTest, AnIgnoredVersionFileReusesNoCache) {
   EXPECT_EQ(LastRange(Server), std::nullopt);
 }
 
-TEST_F(HttpDownloaderTest, AResumeThatFailsMakesTheNextAttemptStartFromZero) {
+TEST_F(HttpDownloaderTest, AServerThatIgnoresTheRangeGivesTheWholePackFromZero) {
   WriteRecord(Data.Path(), WithInitCache(5, 1000));
-  WriteFileBytes(Data.Path() + kInitCacheFileName, Pack.substr(0, 1000));
+  WriteFileBytes(Data.Path() + kInitCacheFileName, std::string(1000, 'x'));
   Server.SetScript({.Body = Pack, .IgnoreRange = true});
-  auto failed = NewDownloader();
-  failed->StartNext();
-  ASSERT_TRUE(DriveTo(*failed, dsError));
-  EXPECT_EQ(failed->GetProgress(), -1);
-  failed.reset();
-  EXPECT_EQ(RecordIn(Data.Path()).InitCacheVersion, 0);
-  EXPECT_EQ(RecordIn(Data.Path()).InitCacheSize, 0);
-
-  auto next = NewDownloader();
-  next->StartNext();
-  ASSERT_TRUE(DriveTo(*next, dsDone));
-  EXPECT_EQ(LastRange(Server), std::nullopt);
+  auto downloader = NewDownloader();
+  downloader->StartNext();
+  ASSERT_TRUE(DriveTo(*downloader, dsDone));
+  EXPECT_EQ(LastRange(Server), "bytes=1000-");
   EXPECT_TRUE(Extractions.Runs.at(0).Pack == Pack);
+  EXPECT_EQ(RecordIn(Data.Path()).InitVersion, 5);
 }
 
 TEST_F(HttpDownloaderTest, AResumedPackThatFailsItsExtractionIsNotResumedAgain) {
@@ -247,15 +240,14 @@ TEST_F(HttpDownloaderTest, AnAbortDuringTheHeadGivesUpTheCacheToo) {
   EXPECT_EQ(RecordIn(Data.Path()).InitCacheSize, 0);
 }
 
-TEST_F(HttpDownloaderTest, ACacheFileThatCannotBeWrittenIsNotRecorded) {
+TEST_F(HttpDownloaderTest, APackWithoutAWritableCacheFileIsNotFetched) {
   std::filesystem::create_directory(Data.Path() + kInitCacheFileName);
-  Server.SetScript({.Body = Pack, .PauseAfter = 1000});
+  Server.SetScript({.Body = Pack});
   auto downloader = NewDownloader();
   downloader->StartNext();
-  ASSERT_TRUE(Drive(*downloader, [&] { return downloader->InitReceived() == 1000; }));
-  downloader->AbortDownload();
-  EXPECT_EQ(RecordIn(Data.Path()).InitCacheVersion, 0);
-  EXPECT_EQ(RecordIn(Data.Path()).InitCacheSize, 0);
+  EXPECT_EQ(downloader->State(), dsError);
+  EXPECT_TRUE(Server.Requests().empty());
+  EXPECT_FALSE(std::filesystem::exists(Data.Path() + kVersionFileName));
 }
 
 TEST_F(HttpDownloaderTest, ACacheThatCannotBeOpenedIsRaisedToTheCaller) {
@@ -275,25 +267,80 @@ TEST_F(HttpDownloaderTest, AStartThatFailsIsAnError) {
   EXPECT_FALSE(std::filesystem::exists(Data.Path() + kVersionFileName));
 }
 
-TEST_F(HttpDownloaderTest, DestructionWaitsForTheRunningExtraction) {
+TEST_F(HttpDownloaderTest, DestructionStopsTheRunningExtractionWhoseVersionIsNoLongerClaimed) {
+  TDataVersionRecord installed{};
+  installed.InitVersion = 4;
+  installed.UpdateVersion = 2;
+  WriteRecord(Data.Path(), installed);
   Server.SetScript({.Body = Pack});
   Extractions.FinishAtOnce = false;
   auto downloader = NewDownloader();
   downloader->StartNext();
-  ASSERT_TRUE(DriveTo(*downloader, dsInitExtracting));
-  EXPECT_EQ(downloader->GetProgress(), 90);
-  RunLoopFor(kQuietMs);
-  downloader->Poll();
+  ASSERT_TRUE(Drive(*downloader, [&] { return !Extractions.Runs.empty(); }));
   EXPECT_EQ(downloader->State(), dsInitExtracting);
+  EXPECT_EQ(downloader->GetProgress(), 90);
+  // The whole pack is in the cache, recorded, before the extraction starts.
+  EXPECT_TRUE(CacheFile() == Pack);
+  EXPECT_TRUE(Extractions.Runs[0].Source.size() == Pack.size());
+  const TDataVersionRecord during = RecordIn(Data.Path());
+  EXPECT_EQ(during.InitVersion, 0);
+  EXPECT_EQ(during.UpdateVersion, 2);
+  EXPECT_EQ(during.InitCacheVersion, 5);
+  EXPECT_EQ(during.InitCacheSize, 3000);
   downloader.reset();
   ASSERT_EQ(Extractions.Runs.size(), 1u);
-  EXPECT_TRUE(Extractions.Runs[0].Waited);
+  EXPECT_FALSE(Extractions.Runs[0].Waited);
   EXPECT_TRUE(Extractions.Runs[0].Destroyed);
-  // Read at the end of the wait: the request's buffer was still there.
-  EXPECT_TRUE(Extractions.Runs[0].Pack == Pack);
+
+  // The next visit finds the whole pack in its cache: no GET, unpacked again.
+  Extractions.FinishAtOnce = true;
+  auto next = NewDownloader();
+  next->StartNext();
+  ASSERT_TRUE(DriveTo(*next, dsDone));
+  EXPECT_EQ(LastRange(Server), std::nullopt);
+  EXPECT_EQ(Server.Requests().back().Method, "HEAD");
+  ASSERT_EQ(Extractions.Runs.size(), 2u);
+  EXPECT_TRUE(Extractions.Runs[1].Pack == Pack);
+  EXPECT_EQ(RecordIn(Data.Path()).InitVersion, 5);
+  EXPECT_FALSE(std::filesystem::exists(Data.Path() + kInitCacheFileName));
+}
+
+TEST_F(HttpDownloaderTest, AnAbortAfterTheLastByteKeepsTheWholePackAndTheNextVisitSendsNoGet) {
+  Server.SetScript({.Body = Pack});
+  auto first = NewDownloader();
+  first->StartNext();
+  ASSERT_TRUE(Drive(*first, [&] { return Server.Requests().size() == 2; }));
+  // The body arrives and ends, but no Poll applies the end before the abort.
+  ASSERT_TRUE(RunLoopUntil([&] { return Server.BodyBytesSent() == Pack.size(); }, kPatienceMs));
+  RunLoopFor(kQuietMs);
+  first->AbortDownload();
+  first.reset();
+  EXPECT_EQ(RecordIn(Data.Path()).InitCacheVersion, 5);
+  EXPECT_EQ(RecordIn(Data.Path()).InitCacheSize, 3000);
+
+  auto next = NewDownloader();
+  next->StartNext();
+  ASSERT_TRUE(DriveTo(*next, dsDone));
+  EXPECT_EQ(Server.Requests().size(), 3u);
+  EXPECT_EQ(Server.Requests().back().Method, "HEAD");
+  EXPECT_TRUE(Extractions.Runs.at(0).Pack == Pack);
 }
 
 class HttpDownloaderAgainstNginx : public NginxTest {};
+
+TEST_F(HttpDownloaderAgainstNginx, AnAnswerOtherThanSuccessFailsThePackBeforeAnyExtraction) {
+  TTempFolder data;
+  TScriptedExtractions extractions;
+  THttpDownloader downloader;
+  downloader.InitUrl = Nginx->Url("no-such.pack");
+  downloader.InitTargetVersion = 2;
+  downloader.SetExtractionStarterForTesting(extractions.Starter());
+  downloader.SetDataDir(data.Path());
+  downloader.StartNext();
+  ASSERT_TRUE(DriveTo(downloader, dsError));
+  EXPECT_TRUE(extractions.Runs.empty());
+  EXPECT_EQ(downloader.Versions().InitCacheSize, 0);
+}
 
 TEST_F(HttpDownloaderAgainstNginx, TheInitPackIsInstalledBeforeTheUpdatePack) {
   const std::string init = PatternBytes(700000, 1);

@@ -59,10 +59,6 @@ TEST_F(HttpRequestAgainstNginx, AResumedTransferFetchesTheRestAfterTheOffset) {
   ASSERT_NE(request.Data(), nullptr);
   EXPECT_EQ(request.NewData(), request.Data()->Memory() + 1000);
   EXPECT_TRUE(AsString(*request.Data()).substr(1000) == File.substr(1000));
-
-  std::istringstream held(File.substr(0, 1000));
-  request.LoadResumedPart(held, 1000);
-  EXPECT_TRUE(AsString(*request.Data()) == File);
 }
 
 TEST(HttpRequest, OnlyAResumedGetCarriesTheRangeHeaderExactly) {
@@ -155,10 +151,76 @@ INSTANTIATE_TEST_SUITE_P(
                       TFailureCase{"ClosedInTheBody", {.Body = kBody, .CloseAfter = 1200}, 0},
                       TFailureCase{"FewerBytesThanTheHeadAnnounced", {.Body = kBody, .HeadLength = "3500"}, 0},
                       TFailureCase{"MoreBytesThanTheHeadAnnounced", {.Body = kBody, .HeadLength = "2500"}, 0},
-                      TFailureCase{"GetAnnouncesMoreThanItSends", {.Body = kBody, .GetLength = 4000}, 0},
-                      TFailureCase{"RangeIgnored", {.Body = kBody, .IgnoreRange = true}, 1000},
-                      TFailureCase{"OffsetBeyondTheEnd", {.Body = kBody}, 3001}),
+                      TFailureCase{"GetAnnouncesMoreThanItSends", {.Body = kBody, .GetLength = 4000}, 0}),
     [](const ::testing::TestParamInfo<TFailureCase>& info) { return std::string(info.param.Name); });
+
+TEST(HttpRequest, OnlySuccessCarriesTheResourceAndTheStatusIsInTheFailure) {
+  for (const auto& [status, offset] : {std::pair{404, 0}, std::pair{500, 0}, std::pair{503, 1000}}) {
+    SCOPED_TRACE(status);
+    TFaultServer server;
+    server.SetScript({.Body = kBody, .Status = status});
+    THttpRequest request;
+    TNotifications notes(request);
+    request.Start(Wide(server.Url()), offset);
+    ASSERT_TRUE(AwaitState(request, rsError));
+    EXPECT_EQ(notes.Failed, 1);
+    EXPECT_NE(request.FailureText().find(std::to_string(status)), std::string::npos) << request.FailureText();
+    // Refused at the HEAD: no GET follows.
+    EXPECT_EQ(server.Requests().size(), 1u);
+  }
+}
+
+TEST(HttpRequest, AResumeContinuesOnlyWhileTheResourceKeepsItsValidator) {
+  TFaultServer server;
+  server.SetScript({.Body = kBody, .ETag = "\"v2\""});
+  // The same validator: a range, guarded by If-Range.
+  THttpRequest same;
+  same.ResumeValidator = "\"v2\"";
+  same.Start(Wide(server.Url()), 1000);
+  ASSERT_TRUE(AwaitState(same, rsDone));
+  EXPECT_EQ(same.Offset(), 1000);
+  const std::vector<std::string> lines = server.Requests().back().HeaderLines;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "If-Range: \"v2\""), lines.end());
+
+  // Another validator, or more held bytes than the resource has: from 0.
+  for (const auto& [validator, offset] : {std::pair{"\"v1\"", 1000}, std::pair{"\"v2\"", 3001}}) {
+    THttpRequest changed;
+    changed.ResumeValidator = validator;
+    changed.Start(Wide(server.Url()), offset);
+    ASSERT_TRUE(AwaitState(changed, rsDone));
+    EXPECT_EQ(changed.Offset(), 0);
+    EXPECT_FALSE(HasRangeLine(server.Requests().back()));
+    EXPECT_TRUE(AsString(*changed.Data()) == kBody);
+  }
+
+  // Every byte held: no GET at all.
+  const size_t before = server.Requests().size();
+  THttpRequest held;
+  held.ResumeValidator = "\"v2\"";
+  held.Start(Wide(server.Url()), 3000);
+  ASSERT_TRUE(AwaitState(held, rsDone));
+  EXPECT_EQ(server.Requests().size(), before + 1);
+  EXPECT_EQ(server.Requests().back().Method, "HEAD");
+}
+
+TEST(HttpRequest, ASilentServerFailsWithTheTimeout) {
+  for (const bool head : {true, false}) {
+    SCOPED_TRACE(head ? "silent HEAD" : "stalled body");
+    TFaultServer server;
+    if (head) {
+      server.SetScript({.Body = kBody, .StallHead = true});
+    } else {
+      server.SetScript({.Body = kBody, .PauseAfter = 1000});
+    }
+    THttpRequest request;
+    request.TimeoutMs = 300;
+    request.Start(Wide(server.Url()), 0);
+    ASSERT_TRUE(AwaitState(request, rsError));
+    EXPECT_NE(request.FailureText().find(std::to_string(kHttpErrorTimeout)), std::string::npos)
+        << request.FailureText();
+    server.Resume();
+  }
+}
 
 TEST(HttpRequest, ARefusedConnectionFailsOnce) {
   THttpRequest request;
@@ -203,34 +265,6 @@ TEST(HttpRequest, AGetThatOverrunsIsStoppedBeforeTheBufferGrows) {
   RunQuietly(request);
   EXPECT_EQ(request.Received(), received);
   EXPECT_EQ(notes.Failed, 1);
-}
-
-TEST(HttpRequest, LoadResumedPartFillsOnlyTheHeldPart) {
-  TFaultServer server;
-  const std::string body = PatternBytes(3000);
-  server.SetScript({.Body = body});
-  THttpRequest request;
-  std::istringstream none(body);
-  request.LoadResumedPart(none, 1000);  // no Data yet: nothing happens
-  request.Start(Wide(server.Url()), 1000);
-  ASSERT_TRUE(AwaitState(request, rsDone));
-  const std::string fetched = AsString(*request.Data());
-
-  std::istringstream wrong_size(std::string(999, 'w'));
-  request.LoadResumedPart(wrong_size, 999);
-  std::istringstream empty_part("");
-  request.LoadResumedPart(empty_part, 0);
-  EXPECT_TRUE(AsString(*request.Data()) == fetched);
-
-  std::istringstream too_short(std::string(10, 's'));
-  EXPECT_THROW(request.LoadResumedPart(too_short, 1000), EQelError);
-
-  std::istringstream held(body);
-  held.seekg(0);
-  request.LoadResumedPart(held, 1000);
-  EXPECT_TRUE(AsString(*request.Data()) == body);
-  // Read from the source's position, exactly Size bytes.
-  EXPECT_EQ(held.tellg(), 1000);
 }
 
 TEST(HttpRequest, AbortStopsOnlyARunningTransferAndLeavesTheState) {

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <map>
 
+#include "ChildProcess.h"
+#include "FaultServer.h"
 #include "NetTestSupport.h"
 #include "net/HttpDownloader.h"
 #include "platform/Loop.h"
@@ -26,6 +30,26 @@ std::map<std::string, std::string> TreeOf(const std::string& root) {
     }
   }
   return files;
+}
+
+// The record as it lies on the disk; all zero while there is none.
+TDataVersionRecord RecordOnDisk(const std::string& folder) {
+  TDataVersionRecord record{};
+  std::ifstream file(folder + kVersionFileName, std::ios::binary);
+  file.read(reinterpret_cast<char*>(&record), sizeof record);
+  return record;
+}
+
+std::string LastGetRange(const TFaultServer& server) {
+  std::string range = "none";
+  for (const TRecordedRequest& request : server.Requests()) {
+    if (request.Method != "GET") continue;
+    range = "none";
+    for (const std::string& line : request.HeaderLines) {
+      if (line.starts_with("RANGE: ")) range = line.substr(7);
+    }
+  }
+  return range;
 }
 
 class RealPack : public NginxTest {
@@ -58,6 +82,22 @@ class RealPack : public NginxTest {
     downloader.StartNext();
   }
 
+  bool DriveToEnd(THttpDownloader& downloader) {
+    return RunLoopUntil(
+        [&] {
+          downloader.Poll();
+          return downloader.State() == dsDone || downloader.State() == dsError;
+        },
+        kPatienceMs);
+  }
+
+  // The data folder holds the tree exactly, besides the record.
+  void ExpectTheTreeInstalled() {
+    std::map<std::string, std::string> unpacked = TreeOf(Data.Path());
+    EXPECT_EQ(unpacked.erase(kVersionFileName), 1u);
+    EXPECT_TRUE(unpacked == TreeOf(Tree.Path()));
+  }
+
   TTempFolder Tree;
   TTempFolder Data;
 };
@@ -79,7 +119,7 @@ TEST_F(RealPack, IsFetchedAndUnpackedIntoTheDataFolder) {
   EXPECT_EQ(downloader.Versions().InitVersion, 3);
 }
 
-TEST_F(RealPack, ForAnotherGameIsRefusedAndChangesNothing) {
+TEST_F(RealPack, ForAnotherGameIsRefusedAndChangesNoVersion) {
   THttpDownloader downloader;
   Download(downloader, MakePack("{another-game}"));
   ASSERT_TRUE(RunLoopUntil(
@@ -90,7 +130,66 @@ TEST_F(RealPack, ForAnotherGameIsRefusedAndChangesNothing) {
       kPatienceMs));
   EXPECT_EQ(downloader.State(), dsError);
   EXPECT_FALSE(fs::exists(Data.Path() + "config.ini"));
-  EXPECT_FALSE(fs::exists(Data.Path() + kVersionFileName));
+  const std::string record = ReadFileBytes(Data.Path() + kVersionFileName);
+  // No version claimed, and the refused pack is not resumed next time.
+  EXPECT_EQ(record, std::string(sizeof(TDataVersionRecord), '\0'));
+}
+
+}  // namespace
+}  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+TEST_F(RealPack, AProcessKilledMidDownloadResumesFromTheFlushedBytesAndInstallsTheExactTree) {
+  MakePack(kGuid);
+  const std::string pack = ReadFileBytes(Nginx->Root() + "init.pack");
+  TFaultServer server;
+  server.SetScript({.Body = pack, .ChunkBytes = 16 * 1024, .ChunkDelayMs = 20});
+  TDataVersionRecord killed{};
+  {
+    TChildProcess child(QEL_DOWNLOAD_CHILD_PATH, {server.Url("init.pack"), Data.Path(), "3"});
+    ASSERT_EQ(child.ReadLine(kPatienceMs), "started");
+    ASSERT_TRUE(RunLoopUntil(
+        [&] {
+          killed = RecordOnDisk(Data.Path());
+          return killed.InitCacheSize > 0;
+        },
+        kPatienceMs));
+    child.Kill();
+  }
+  killed = RecordOnDisk(Data.Path());
+  ASSERT_EQ(killed.InitCacheVersion, 3);
+  ASSERT_LT(killed.InitCacheSize, static_cast<int32_t>(pack.size()));
+  // What the record claims is on the disk.
+  const std::string cache = ReadFileBytes(Data.Path() + kInitCacheFileName);
+  ASSERT_GE(cache.size(), static_cast<size_t>(killed.InitCacheSize));
+  EXPECT_TRUE(cache.substr(0, killed.InitCacheSize) == pack.substr(0, killed.InitCacheSize));
+
+  server.SetScript({.Body = pack});
+  THttpDownloader downloader;
+  Download(downloader, server.Url("init.pack"));
+  ASSERT_TRUE(DriveToEnd(downloader));
+  ASSERT_EQ(downloader.State(), dsDone);
+  EXPECT_EQ(LastGetRange(server), "bytes=" + std::to_string(killed.InitCacheSize) + "-");
+  ExpectTheTreeInstalled();
+  EXPECT_EQ(RecordOnDisk(Data.Path()).InitVersion, 3);
+}
+
+TEST_F(RealPack, APackChangedOnTheServerSinceTheCacheWasFilledIsFetchedFromZero) {
+  // Bytes of an older pack, kept with the validator they came with.
+  TDataVersionRecord record{};
+  record.InitCacheVersion = 3;
+  record.InitCacheSize = 5000;
+  WriteFileBytes(Data.Path() + kVersionFileName,
+                 std::string(reinterpret_cast<const char*>(&record), sizeof record));
+  WriteFileBytes(Data.Path() + kInitCacheFileName, std::string(5000, 'o'));
+  WriteFileBytes(Data.Path() + kInitCacheTagFileName, "\"an-older-pack\"");
+  THttpDownloader downloader;
+  Download(downloader, MakePack(kGuid));
+  ASSERT_TRUE(DriveToEnd(downloader));
+  ASSERT_EQ(downloader.State(), dsDone);
+  ExpectTheTreeInstalled();
 }
 
 }  // namespace
