@@ -52,14 +52,17 @@ void TFileDownloader::StartNext() {
 void TFileDownloader::PackInstalled(bool init_pack) {
   if (init_pack) {
     Versions_.InitVersion = InitTargetVersion;
-    SaveVersions();
-    if (Versions_.UpdateVersion < UpdateTargetVersion) {
-      StartUpdateDownload();
-      return;
-    }
   } else {
     Versions_.UpdateVersion = UpdateTargetVersion;
-    SaveVersions();
+  }
+  SaveVersions();
+  ContinueAfterInstall(init_pack);
+}
+
+void TFileDownloader::ContinueAfterInstall(bool init_pack) {
+  if (init_pack && Versions_.UpdateVersion < UpdateTargetVersion) {
+    StartUpdateDownload();
+    return;
   }
   State_ = dsDone;
 }

@@ -80,6 +80,9 @@ class TFileDownloader {
   // After a pack unpacked well: its version is recorded, then the update
   // pack is fetched when it is behind, else the data are done.
   void PackInstalled(bool init_pack);
+  // The part of PackInstalled after the record: for a downloader that
+  // recorded the installed version itself.
+  void ContinueAfterInstall(bool init_pack);
   // `Record` into "dataver.dat", as SaveVersions does; callable from another
   // thread while this one writes nothing there.
   void WriteVersionRecord(const TDataVersionRecord& Record) const;

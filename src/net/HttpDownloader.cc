@@ -186,6 +186,9 @@ void THttpDownloader::StartExtraction(TPackKind Kind) {
   SetCache(Kind, TargetVersion(Kind), length);
   TDataVersionRecord unclaimed = Versions_;
   (Kind == pkInit ? unclaimed.InitVersion : unclaimed.UpdateVersion) = 0;
+  transfer.Installed = Versions_;
+  (Kind == pkInit ? transfer.Installed.InitVersion : transfer.Installed.UpdateVersion) = TargetVersion(Kind);
+  SetCache(transfer.Installed, Kind, 0, 0);
   try {
     transfer.Mapping = TMappedFile::Open(CachePath(Kind));
     transfer.Extraction = StartExtraction_({
@@ -197,6 +200,17 @@ void THttpDownloader::StartExtraction(TPackKind Kind) {
             [this, &transfer, unclaimed] {
               WriteVersionRecord(unclaimed);
               transfer.Unclaimed.store(true, std::memory_order_release);
+            },
+        .AfterWriting =
+            [this, &transfer, Kind] {
+              WriteVersionRecord(transfer.Installed);
+              // Recorded as installed first: a cache left behind by a crash
+              // here is stale, and a later transfer from 0 writes over it.
+              // Emptied here, where freeing a large file's blocks keeps
+              // nobody waiting; nothing reads the mapping any more.
+              transfer.Cache->Discard();
+              Files().DeleteFile(CachePath(Kind));
+              Files().DeleteFile(TagPath(Kind));
             },
     });
   } catch (const std::exception&) {
@@ -218,13 +232,9 @@ void THttpDownloader::ExtractionEnded(TPackKind Kind, bool Succeeded) {
     ForgetCache(Kind);
     return;
   }
-  SetCache(Kind, 0, 0);
   transfer.Cache.reset();
-  PackInstalled(Kind == pkInit);
-  // Recorded as installed first: a cache left behind by a crash here is
-  // stale, and a later transfer from 0 writes over it.
-  Files().DeleteFile(CachePath(Kind));
-  Files().DeleteFile(TagPath(Kind));
+  Versions_ = transfer.Installed;
+  ContinueAfterInstall(Kind == pkInit);
 }
 
 void THttpDownloader::ForgetCache(TPackKind Kind) {

@@ -5,7 +5,9 @@
 // disk next time. A complete pack is unpacked from its file, mapped into
 // memory, on an extraction thread; the record stops claiming the version
 // being replaced before the first byte is written, and names the new one
-// only after the extraction flushed everything it wrote.
+// only after the extraction flushed everything it wrote. Records, flushes
+// and deletions of large files are done on the cache's and the extraction's
+// threads, so that the plug-in thread never waits for the disk.
 #pragma once
 
 #include <atomic>
@@ -67,6 +69,8 @@ class THttpDownloader : public TFileDownloader {
   };
 
   // What the downloader holds for one pack; each part is absent until used.
+  // While an extraction runs, its thread uses Cache and Installed too, and
+  // this thread leaves them alone until the extraction is gone.
   struct TPackTransfer {
     std::unique_ptr<TPackCache> Cache;
     std::unique_ptr<TCacheBody> Body;
@@ -76,6 +80,8 @@ class THttpDownloader : public TFileDownloader {
     // Set on the extraction's thread once the record no longer claims the
     // version being replaced.
     std::atomic<bool> Unclaimed{false};
+    // The record the extraction's thread writes once the pack is installed.
+    TDataVersionRecord Installed{};
   };
 
   void StartDownload(TPackKind Kind);

@@ -62,6 +62,10 @@ class TPackCache {
   // written and answers its size. Raises EQelError when it cannot flush.
   int32_t Keep();
 
+  // Once Done: empties the file, giving its disk space back here and now
+  // rather than wherever the file is closed. Raises EQelError.
+  void Discard() { File_->Truncate(0); }
+
   int32_t Written() const { return Written_.load(std::memory_order_acquire); }
   const std::string& Path() const { return File_->Path(); }
 

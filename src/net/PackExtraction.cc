@@ -24,6 +24,7 @@ class TExtractThreadExtraction final : public TPackExtraction {
     TExtractOptions options;
     options.SignedDigest = Job.SignedDigest;
     options.BeforeWriting = std::move(Job.BeforeWriting);
+    options.AfterWriting = std::move(Job.AfterWriting);
     return options;
   }
 

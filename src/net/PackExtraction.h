@@ -36,6 +36,9 @@ struct TPackExtractionJob {
   // Called on the extraction's thread once the pack proved sound and
   // before its first byte is written; an exception from it fails the run.
   std::function<void()> BeforeWriting = {};
+  // Called on the extraction's thread once every byte is written and on the
+  // disk, before success is reported; an exception from it fails the run.
+  std::function<void()> AfterWriting = {};
 };
 
 // Starts unpacking the job's pack. Raises on failure to start.

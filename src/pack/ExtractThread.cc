@@ -103,7 +103,9 @@ bool TExtractThread::Extract() {
   if (unpacked == srContinue) return Fail(pfStopped);
   if (unpacked != srDone) return Fail(unpacker->Failure());
   unpacker.reset();
-  return FlushWritten(flush);
+  if (!FlushWritten(flush)) return false;
+  if (Options_.AfterWriting) Options_.AfterWriting();
+  return true;
 }
 
 bool TExtractThread::FlushWritten(TTreeFlush* flush) {

@@ -40,6 +40,9 @@ struct TExtractOptions {
   // The files written and the folders made or changed are on the disk
   // before success is reported; a failure to flush fails the run.
   bool FlushWritten = true;
+  // Called on the extraction thread once everything is written (and
+  // flushed), before success is reported; an exception from it fails the run.
+  std::function<void()> AfterWriting;
   // Test seam: the flush used when FlushWritten is set, instead of the
   // platform's. Not owned; it must outlive the thread.
   TTreeFlush* Flush = nullptr;

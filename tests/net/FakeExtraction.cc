@@ -26,6 +26,7 @@ class TFakeExtraction final : public TPackExtraction {
 
 void TExtractionRun::Finish(bool succeeded) {
   Pack.assign(reinterpret_cast<const char*>(Source.data()), Source.size());
+  if (succeeded && AfterWriting) AfterWriting();
   Succeeded = succeeded;
   Finished = true;
 }
@@ -38,6 +39,7 @@ TPackExtractionStarter TScriptedExtractions::Starter() {
     run.Source = job.Pack;
     run.SignedDigest = job.SignedDigest;
     if (job.BeforeWriting) job.BeforeWriting();
+    run.AfterWriting = std::move(job.AfterWriting);
     if (FinishAtOnce) run.Finish(Succeed);
     return std::make_unique<TFakeExtraction>(&run, Succeed);
   };

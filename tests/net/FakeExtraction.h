@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,6 +21,7 @@ struct TExtractionRun {
   std::string Pack;
   std::span<const uint8_t> Source;
   std::optional<TSha1Digest> SignedDigest;
+  std::function<void()> AfterWriting;
   bool Finished = false;
   bool Succeeded = false;
   bool Waited = false;
