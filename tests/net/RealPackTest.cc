@@ -176,6 +176,34 @@ TEST_F(RealPack, AProcessKilledMidDownloadResumesFromTheFlushedBytesAndInstallsT
   EXPECT_EQ(RecordOnDisk(Data.Path()).InitVersion, 3);
 }
 
+TEST_F(RealPack, AProcessKilledWhileUnpackingLeavesARecordThatMakesTheNextVisitInstallAgain) {
+  // Version 2 is installed, one of its files torn by an earlier crash.
+  TDataVersionRecord installed{};
+  installed.InitVersion = 2;
+  WriteFileBytes(Data.Path() + kVersionFileName,
+                 std::string(reinterpret_cast<const char*>(&installed), sizeof installed));
+  WriteFileBytes(Data.Path() + "config.ini", "[GameLau");
+  const std::string url = MakePack(kGuid);
+  const auto pack_size = static_cast<int32_t>(fs::file_size(Nginx->Root() + "init.pack"));
+  {
+    TChildProcess child(QEL_DOWNLOAD_CHILD_PATH, {url, Data.Path(), "3", kGuid, "--hold-while-writing"});
+    ASSERT_EQ(child.ReadLine(kPatienceMs), "started");
+    ASSERT_EQ(child.ReadLine(kPatienceMs), "writing");
+    child.Kill();
+  }
+  const TDataVersionRecord killed = RecordOnDisk(Data.Path());
+  EXPECT_EQ(killed.InitVersion, 0);
+  EXPECT_EQ(killed.InitCacheVersion, 3);
+  EXPECT_EQ(killed.InitCacheSize, pack_size);
+
+  THttpDownloader downloader;
+  Download(downloader, url);
+  ASSERT_TRUE(DriveToEnd(downloader));
+  ASSERT_EQ(downloader.State(), dsDone);
+  ExpectTheTreeInstalled();
+  EXPECT_EQ(RecordOnDisk(Data.Path()).InitVersion, 3);
+}
+
 TEST_F(RealPack, APackChangedOnTheServerSinceTheCacheWasFilledIsFetchedFromZero) {
   // Bytes of an older pack, kept with the validator they came with.
   TDataVersionRecord record{};
