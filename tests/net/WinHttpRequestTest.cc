@@ -383,6 +383,18 @@ TEST(WinHttpTimeouts, ServerSilenceBeforeTheHeadOrInTheBodyEndsWithATimeout) {
   server.Resume();
 }
 
+TEST(WinHttpTimeouts, AConnectionNotMadeInTimeEndsWithATimeout) {
+  TUnansweredPort port;
+  TWinHttpRequest request;
+  TEventLog log(request);
+  request.Open(u"GET", Wide(port.Url()), true);
+  request.SetTimeouts(0, 250, 0, 0);
+  request.Send();
+  ASSERT_TRUE(AwaitEnd(log));
+  RunLoopFor(kQuietMs);
+  EXPECT_EQ(log.Events, (Events{"error " + std::to_string(kHttpErrorTimeout)}));
+}
+
 TEST(WinHttpTimeouts, TheReceiveLimitCountsSilenceNotTheWholeTransfer) {
   TFaultServer server;
   // Forty pieces 40 ms apart: far longer in all than the limit, never

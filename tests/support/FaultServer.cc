@@ -294,4 +294,32 @@ bool TFaultServer::Pause(int milliseconds) {
   return !Changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return Stopping_; });
 }
 
+TUnansweredPort::TUnansweredPort() {
+  Listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  Filler_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  // A queue of length 0 holds one connection; the filler takes that place.
+  const bool listening = Listener_ >= 0 && Filler_ >= 0 &&
+                         bind(Listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                         listen(Listener_, 0) == 0 &&
+                         getsockname(Listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+                         connect(Filler_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (!listening) {
+    if (Listener_ >= 0) close(Listener_);
+    if (Filler_ >= 0) close(Filler_);
+    throw std::runtime_error("no unanswered port on 127.0.0.1");
+  }
+  Port_ = ntohs(address.sin_port);
+}
+
+TUnansweredPort::~TUnansweredPort() {
+  close(Filler_);
+  close(Listener_);
+}
+
+std::string TUnansweredPort::Url() const { return "http://127.0.0.1:" + std::to_string(Port_) + "/pack.dat"; }
+
 }  // namespace qel::test

@@ -117,4 +117,22 @@ class TFaultServer {
   std::thread Acceptor_;
 };
 
+// A port on 127.0.0.1 where connections are never made: its listener's
+// queue is kept full and nothing accepts, so the system drops further SYNs.
+class TUnansweredPort {
+ public:
+  // Raises std::runtime_error when it cannot listen.
+  TUnansweredPort();
+  ~TUnansweredPort();
+  TUnansweredPort(const TUnansweredPort&) = delete;
+  TUnansweredPort& operator=(const TUnansweredPort&) = delete;
+
+  std::string Url() const;
+
+ private:
+  int Listener_ = -1;
+  int Filler_ = -1;
+  uint16_t Port_ = 0;
+};
+
 }  // namespace qel::test
