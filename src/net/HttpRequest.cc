@@ -136,6 +136,7 @@ std::unique_ptr<TWinHttpRequest> THttpRequest::NewPlatformRequest(std::u16string
   };
   request->Open(Method, Url_, true);
   request->SetTimeouts(0, TimeoutMs, TimeoutMs, TimeoutMs);
+  if (OnPlatformRequestForTesting) OnPlatformRequestForTesting(*request);
   return request;
 }
 

@@ -86,8 +86,9 @@ class THttpRequest {
   // not fewer than the resource's, it starts again from 0. Empty: the held
   // bytes are taken as they are.
   std::string ResumeValidator;
-  // Test seam: the stall limit.
+  // Test seams: the stall limit, and each platform request once it is set up.
   int32_t TimeoutMs = kHttpStallTimeoutMs;
+  std::function<void(TWinHttpRequest& Request)> OnPlatformRequestForTesting;
 
   TNotifyEvent OnFailed;
   TNotifyEvent OnComplete;

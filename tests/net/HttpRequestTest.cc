@@ -222,6 +222,31 @@ TEST(HttpRequest, ASilentServerFailsWithTheTimeout) {
   }
 }
 
+TEST(HttpRequest, ARecordedFailureIsNotOverwrittenByALaterEventBeforePoll) {
+  TFaultServer server;
+  server.SetScript({.Body = kBody, .PauseAfter = 0});
+  THttpRequest request;
+  TNotifications notes(request);
+  TWinHttpRequest* get = nullptr;
+  request.OnPlatformRequestForTesting = [&](TWinHttpRequest& platform) { get = &platform; };
+  request.Start(Wide(server.Url()), 0);
+  ASSERT_TRUE(RunLoopUntil(
+      [&] {
+        request.Poll();
+        return request.State() == rsGet && server.Paused();
+      },
+      kPatienceMs));
+  // Between two Polls: every byte, then an error, then the end of the body.
+  get->OnResponseDataAvailable(*get, 3000, reinterpret_cast<const uint8_t*>(kBody.data()));
+  get->OnError(*get, kHttpErrorConnectionError, u"reset");
+  get->OnResponseFinished(*get);
+  request.Poll();
+  EXPECT_EQ(request.State(), rsError);
+  EXPECT_EQ(notes.Completed, 0);
+  EXPECT_EQ(notes.Failed, 1);
+  server.Resume();
+}
+
 TEST(HttpRequest, ARefusedConnectionFailsOnce) {
   THttpRequest request;
   TNotifications notes(request);
