@@ -97,6 +97,25 @@ TEST_F(DirectoryUnpackerTest, SingleFileLargerThanTheBlockBufferStreamsIntoItsFi
   EXPECT_EQ(ReadText((Temp_ / "dest/") + "big"), text);
 }
 
+TEST_F(DirectoryUnpackerTest, StopAskedWhileAFileIsStreamedEndsTheStepWithinIt) {
+  TBodyBuilder b;
+  b.File("big", TextBytes(3 << 20));
+  b.Compressed(1, TextBytes(3 << 20));
+  b.MaxBlockSize = 1024;
+  Body_ = b.Body();
+  int asked = 0;
+  TUnpackOptions options;
+  options.StopRequested = [&] { return ++asked > 1; };
+  TDirectoryUnpacker unpacker(Temp_ / "dest/", options);
+  ASSERT_EQ(unpacker.Open(Body_), srContinue);
+  EXPECT_EQ(unpacker.Step(), srFailed);
+  EXPECT_EQ(std::tie(unpacker.Failure().Kind, unpacker.Failure().Block, unpacker.Failure().Entry),
+            std::make_tuple(pfStopped, 0, 0));
+  // One piece was written before the stop was seen, not the whole file.
+  EXPECT_EQ(asked, 2);
+  EXPECT_LT(fs::file_size(Temp_ / "dest/big"), size_t{3 << 20});
+}
+
 TEST_F(DirectoryUnpackerTest, StreamLongerThanTheBlockReadsOnlyTheBlocksBytes) {
   TBodyBuilder b;
   b.File("a", "0123");
