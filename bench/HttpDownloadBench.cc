@@ -19,14 +19,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <random>
 #include <string>
 
 #include "BenchSupport.h"
 #include "LoopProbe.h"
-#include "NginxServer.h"
+#include "NginxBench.h"
 #include "net/HttpRequest.h"
 #include "net/PackCache.h"
 #include "platform/Loop.h"
@@ -37,8 +36,6 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr int kPatienceMs = 10 * 60 * 1000;
-// A run without nginx is skipped, as CTest understands it.
-constexpr int kSkipped = 77;
 
 struct TSettings {
   int64_t FileBytes = 200LL * 1000 * 1000;
@@ -130,20 +127,6 @@ void DownloadIntoPackCache(benchmark::State& state) {
   state.counters["stall_ms"] = g_results.LongestStallMs;
 }
 
-// curl's one-time start in the process (TLS library and all) is not part of
-// any transfer; one small download takes it first.
-void WarmUp(const std::string& url) {
-  THttpRequest request;
-  request.Start(std::u16string(url.begin(), url.end()), 0);
-  RunLoopUntil(
-      [&] {
-        request.Poll();
-        return request.State() == rsDone || request.State() == rsError;
-      },
-      kPatienceMs);
-  if (request.State() != rsDone) throw std::runtime_error("the warm-up download failed");
-}
-
 void DownloadWithCurl(benchmark::State& state, const std::string& target, double& seconds_sum) {
   const std::string command = "curl -s --noproxy '*' -o '" + target + "' '" + g_url + "'";
   for (auto _ : state) {
@@ -197,20 +180,11 @@ TSettings ParseSettings(int& argc, char** argv) {
 int main(int argc, char** argv) {
   using namespace qel::bench;
   const TSettings settings = ParseSettings(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (qel::test::FindNginx().empty()) {
-    std::cerr << "http_download_bench: nginx is not installed; nothing measured\n";
-    return kSkipped;
-  }
-  int result = 0;
-  try {
-    qel::test::TNginxServer nginx;
-    if (!nginx.Running()) throw std::runtime_error(nginx.Failure());
+  const int result = RunAgainstNginx("http_download_bench", argc, argv, [&](qel::test::TNginxServer& nginx) {
     g_file_bytes = settings.FileBytes;
     MakeFile(nginx.Root() + "big.dat", g_file_bytes);
     g_url = nginx.Url("big.dat");
-    nginx.PutFile("small.dat", "warm");
-    WarmUp(nginx.Url("small.dat"));
+    WarmUpTransfers(nginx);
     // Beside the system's temporary files, where a browser's profile lies too.
     std::random_device seed;
     g_folder = std::filesystem::temp_directory_path() / ("download-bench-" + std::to_string(seed()));
@@ -229,11 +203,7 @@ int main(int argc, char** argv) {
       run->UseManualTime()->Iterations(settings.Iterations)->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     PrintSummary();
-  } catch (const std::exception& failure) {
-    std::cerr << "http_download_bench: " << failure.what() << "\n";
-    result = 1;
-  }
+  });
   if (!g_folder.empty()) std::filesystem::remove_all(g_folder);
-  benchmark::Shutdown();
   return result;
 }

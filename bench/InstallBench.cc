@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -25,7 +24,7 @@
 #include "BenchSupport.h"
 #include "BenchTree.h"
 #include "LoopProbe.h"
-#include "NginxServer.h"
+#include "NginxBench.h"
 #include "net/HttpDownloader.h"
 #include "platform/Loop.h"
 
@@ -36,8 +35,6 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr int kPatienceMs = 10 * 60 * 1000;
-// A run without nginx is skipped, as CTest understands it.
-constexpr int kSkipped = 77;
 constexpr char kGuid[] = "bench";
 
 struct TSettings {
@@ -106,22 +103,6 @@ fs::path FreshOutput() {
 }
 
 double SecondsSince(TClock::time_point start) { return std::chrono::duration<double>(TClock::now() - start).count(); }
-
-// curl's one-time start in the process (TLS library and all) is not part of
-// any install; one small transfer takes it first.
-void WarmUp(test::TNginxServer& nginx) {
-  nginx.PutFile("warm.dat", "warm");
-  THttpRequest request;
-  const std::string url = nginx.Url("warm.dat");
-  request.Start(std::u16string(url.begin(), url.end()), 0);
-  RunLoopUntil(
-      [&] {
-        request.Poll();
-        return request.State() == rsDone || request.State() == rsError;
-      },
-      kPatienceMs);
-  if (request.State() != rsDone) throw std::runtime_error("the warm-up transfer failed");
-}
 
 void InstallWithCurlAndTar(benchmark::State& state) {
   for (auto _ : state) {
@@ -212,27 +193,15 @@ TSettings ParseSettings(int& argc, char** argv) {
 int main(int argc, char** argv) {
   using namespace qel::bench;
   const TSettings settings = ParseSettings(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (qel::test::FindNginx().empty()) {
-    std::cerr << "install_bench: nginx is not installed; nothing measured\n";
-    return kSkipped;
-  }
-  int result = 0;
-  try {
-    qel::test::TNginxServer nginx;
-    if (!nginx.Running()) throw std::runtime_error(nginx.Failure());
+  const int result = RunAgainstNginx("install_bench", argc, argv, [&](qel::test::TNginxServer& nginx) {
     Prepare(settings, nginx);
-    WarmUp(nginx);
+    WarmUpTransfers(nginx);
     for (auto* run : {benchmark::RegisterBenchmark("install/curl|tar", InstallWithCurlAndTar),
                       benchmark::RegisterBenchmark("install/THttpDownloader", InstallWithHttpDownloader)})
       run->UseManualTime()->Iterations(settings.Iterations)->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     PrintSummary();
-  } catch (const std::exception& failure) {
-    std::cerr << "install_bench: " << failure.what() << "\n";
-    result = 1;
-  }
+  });
   if (!g_work.Root.empty()) fs::remove_all(g_work.Root);
-  benchmark::Shutdown();
   return result;
 }
