@@ -105,7 +105,12 @@ void TURLDownloader::OnPackStreamDone(TURLStream& stream, NPReason reason) {
     return;
   }
   try {
-    transfer.Extraction = StartExtraction_({.DestDir = DataDir(), .Pack = *transfer.PackData, .GameGuid = GameGuid});
+    transfer.Extraction = StartExtraction_({
+        .DestDir = DataDir(),
+        .Pack = *transfer.PackData,
+        .GameGuid = GameGuid,
+        .BeforeWriting = [this, unclaimed = WithoutVersionOf(kind == pkInit)] { WriteVersionRecord(unclaimed); },
+    });
     State_ = kind == pkInit ? dsInitExtracting : dsUpdateExtracting;
   } catch (const std::exception&) {
     State_ = dsError;

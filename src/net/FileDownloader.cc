@@ -67,6 +67,12 @@ void TFileDownloader::ContinueAfterInstall(bool init_pack) {
   State_ = dsDone;
 }
 
+TDataVersionRecord TFileDownloader::WithoutVersionOf(bool init_pack) const {
+  TDataVersionRecord record = Versions_;
+  (init_pack ? record.InitVersion : record.UpdateVersion) = 0;
+  return record;
+}
+
 int32_t TFileDownloader::GetProgress() const {
   // received / total x share, truncated toward zero; the share when unknown is 0.
   const auto share = [](int32_t received, int32_t total, double percent) {

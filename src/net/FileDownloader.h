@@ -83,6 +83,10 @@ class TFileDownloader {
   // The part of PackInstalled after the record: for a downloader that
   // recorded the installed version itself.
   void ContinueAfterInstall(bool init_pack);
+  // The record as it must stand while a pack is written over the installed
+  // data: no longer claiming the version the pack replaces, so that an
+  // install cut short is repeated instead of trusted.
+  TDataVersionRecord WithoutVersionOf(bool init_pack) const;
   // `Record` into "dataver.dat", as SaveVersions does; callable from another
   // thread while this one writes nothing there.
   void WriteVersionRecord(const TDataVersionRecord& Record) const;

@@ -184,8 +184,7 @@ void THttpDownloader::StartExtraction(TPackKind Kind) {
   const int32_t length = transfer.Request->ContentLength();
   (Kind == pkInit ? InitReceived_ : UpdateReceived_) = length;
   SetCache(Kind, TargetVersion(Kind), length);
-  TDataVersionRecord unclaimed = Versions_;
-  (Kind == pkInit ? unclaimed.InitVersion : unclaimed.UpdateVersion) = 0;
+  const TDataVersionRecord unclaimed = WithoutVersionOf(Kind == pkInit);
   transfer.Installed = Versions_;
   (Kind == pkInit ? transfer.Installed.InitVersion : transfer.Installed.UpdateVersion) = TargetVersion(Kind);
   SetCache(transfer.Installed, Kind, 0, 0);
