@@ -6,6 +6,7 @@
 
 #include "pack/PackFormat.h"
 #include "platform/Error.h"
+#include "platform/ThreadPriority.h"
 
 namespace qel {
 namespace {
@@ -75,6 +76,7 @@ void TPackCache::Stop() {
 }
 
 void TPackCache::Run() {
+  RunInBackground();
   try {
     RunOrFail();
   } catch (...) {

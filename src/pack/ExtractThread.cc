@@ -8,6 +8,7 @@
 #include "pack/HashChecker.h"
 #include "pack/PackFrame.h"
 #include "platform/Error.h"
+#include "platform/ThreadPriority.h"
 #include "platform/TreeFlush.h"
 
 namespace qel {
@@ -31,6 +32,7 @@ bool TExtractThread::WaitFor(int timeout_ms) {
 }
 
 void TExtractThread::Execute() {
+  RunInBackground();
   bool succeeded = false;
   try {
     succeeded = Extract();

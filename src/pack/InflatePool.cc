@@ -5,6 +5,7 @@
 
 #include "pack/BuffStream.h"
 #include "pack/Inflater.h"
+#include "platform/ThreadPriority.h"
 
 namespace qel {
 namespace {
@@ -93,6 +94,7 @@ TInflatedBlock TInflatePool::TakeNext() {
 }
 
 void TInflatePool::Work() {
+  RunInBackground();
   if (Options_.LiveWorkers) ++*Options_.LiveWorkers;
   std::unique_ptr<TInflater> inflater;
   std::unique_lock lock(Lock_);
