@@ -1,9 +1,14 @@
 #include "BenchTree.h"
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,7 +43,29 @@ fs::path FolderOf(int index) {
   return fs::path("area" + std::to_string(folder % 8)) / ("set" + std::to_string(folder));
 }
 
+void WarmFreeMemory() {
+  constexpr size_t kWarm = 768u << 20;
+  const auto memory = std::make_unique_for_overwrite<char[]>(kWarm);
+  for (size_t at = 0; at < kWarm; at += 4096) memory[at] = 1;
+  benchmark::DoNotOptimize(memory.get());
+}
+
 }  // namespace
+
+std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+
+void Run(const std::string& command) {
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+fs::path FreshOutputFolder(const fs::path& root) {
+  static int runs = 0;
+  const fs::path out = root / ("out" + std::to_string(++runs));
+  fs::create_directories(out);
+  Run("sync");
+  WarmFreeMemory();
+  return out;
+}
 
 int64_t MakeBenchTree(const fs::path& root, int64_t bytes, int files, uint64_t seed) {
   std::mt19937_64 random(seed);

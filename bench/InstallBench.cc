@@ -64,12 +64,6 @@ struct TWorkspace {
 TWorkspace g_work;
 TResults g_results;
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
-void Run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
-}
-
 // The two trees, packed and archived into nginx's folder.
 void Prepare(const TSettings& settings, test::TNginxServer& nginx) {
   std::random_device seed;
@@ -93,20 +87,11 @@ void Prepare(const TSettings& settings, test::TNginxServer& nginx) {
   g_work.UpdateArchiveUrl = nginx.Url("update.tar.gz");
 }
 
-// An empty folder, and the disk caught up with earlier runs.
-fs::path FreshOutput() {
-  const fs::path out = g_work.Root / "out";
-  fs::remove_all(out);
-  fs::create_directories(out);
-  Run("sync");
-  return out;
-}
-
 double SecondsSince(TClock::time_point start) { return std::chrono::duration<double>(TClock::now() - start).count(); }
 
 void InstallWithCurlAndTar(benchmark::State& state) {
   for (auto _ : state) {
-    const fs::path out = FreshOutput();
+    const fs::path out = FreshOutputFolder(g_work.Root);
     const std::string into = " | tar -xzf - -C " + Quote(out);
     const TClock::time_point start = TClock::now();
     Run("curl -s --noproxy '*' '" + g_work.InitArchiveUrl + "'" + into);
@@ -121,7 +106,7 @@ void InstallWithCurlAndTar(benchmark::State& state) {
 void InstallWithHttpDownloader(benchmark::State& state) {
   TLoopProbe probe;
   for (auto _ : state) {
-    const fs::path out = FreshOutput();
+    const fs::path out = FreshOutputFolder(g_work.Root);
     probe.Start();
     const TClock::time_point start = TClock::now();
     auto downloader = std::make_unique<THttpDownloader>();

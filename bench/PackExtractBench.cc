@@ -18,7 +18,6 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +31,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "BenchTree.h"
 #include "pack/ExtractThread.h"
 #include "pack/PackFormat.h"
 #include "platform/MappedFile.h"
@@ -72,78 +72,13 @@ struct TResult {
 TWorkspace g_work;
 std::map<std::string, TResult> g_results;
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
-void Run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
-}
-
-// Text-like data (about 2.7:1 with zlib) or random bytes.
-void FillFile(const fs::path& path, int64_t size, bool compressible, std::mt19937_64& random,
-              const std::vector<std::string>& words) {
-  std::string data;
-  data.reserve(static_cast<size_t>(size));
-  if (compressible) {
-    while (static_cast<int64_t>(data.size()) < size) {
-      data += words[random() % words.size()];
-      data += random() % 12 ? ' ' : '\n';
-    }
-  } else {
-    while (static_cast<int64_t>(data.size()) < size) {
-      const uint64_t value = random();
-      data.append(reinterpret_cast<const char*>(&value), sizeof value);
-    }
-  }
-  data.resize(static_cast<size_t>(size));
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
-}
-
-// A quarter of the bytes in eight large files, the rest in files of 1 KiB to
-// 1 MiB (log-uniform) spread over 40 folders; every other file compressible.
-void MakeTree(const TSettings& settings) {
-  std::mt19937_64 random(20240611);
-  std::vector<std::string> words;
-  for (int i = 0; i < 4000; ++i) {
-    std::string word;
-    for (int n = 3 + static_cast<int>(random() % 9); n > 0; --n)
-      word += static_cast<char>('a' + random() % 26);
-    words.push_back(word);
-  }
-  const int large = 8;
-  const int small = std::max(settings.Files - large, 1);
-  std::uniform_real_distribution<double> exponent(std::log(1024.0), std::log(1024.0 * 1024.0));
-  std::vector<double> sizes(static_cast<size_t>(small));
-  double sum = 0;
-  for (double& size : sizes) sum += size = std::exp(exponent(random));
-  const double scale = static_cast<double>(settings.PackBytes) * 0.75 / sum;
-
-  for (int folder = 0; folder < 40; ++folder)
-    fs::create_directories(g_work.Tree / ("area" + std::to_string(folder % 8)) /
-                           ("set" + std::to_string(folder)));
-  auto folder_of = [](int index) {
-    const int folder = index % 40;
-    return fs::path("area" + std::to_string(folder % 8)) / ("set" + std::to_string(folder));
-  };
-  for (int i = 0; i < small; ++i) {
-    const auto size = static_cast<int64_t>(sizes[static_cast<size_t>(i)] * scale);
-    FillFile(g_work.Tree / folder_of(i) / ("file" + std::to_string(i) + ".dat"), size, i % 2 == 0,
-             random, words);
-    g_work.TreeBytes += size;
-  }
-  for (int i = 0; i < large; ++i) {
-    const int64_t size = settings.PackBytes / 4 / large;
-    FillFile(g_work.Tree / ("large" + std::to_string(i) + ".dat"), size, i % 2 == 0, random, words);
-    g_work.TreeBytes += size;
-  }
-}
-
 void Prepare(const TSettings& settings) {
   std::random_device seed;
   g_work.Root = fs::temp_directory_path() / ("qelpack-bench-" + std::to_string(seed()));
   g_work.Tree = g_work.Root / "tree";
   g_work.Archive = g_work.Root / "tree.tar.gz";
   fs::create_directories(g_work.Tree);
-  MakeTree(settings);
+  g_work.TreeBytes = MakeBenchTree(g_work.Tree, settings.PackBytes, settings.Files, 20240611);
 
   const std::string create = std::string(QEL_QELPACK_PATH) + " create --key " +
                              Quote(QEL_DEV_PRIVATE_KEY) + " --guid bench ";
@@ -159,25 +94,6 @@ void Prepare(const TSettings& settings) {
 // host the first time it is written, and the page cache of each run's output
 // takes new pages: whichever run came later paid seconds for them. Memory
 // touched and given back here is what the next run's page cache gets.
-void WarmFreeMemory() {
-  constexpr size_t kWarm = 768u << 20;
-  const auto memory = std::make_unique_for_overwrite<char[]>(kWarm);
-  for (size_t at = 0; at < kWarm; at += 4096) memory[at] = 1;
-  benchmark::DoNotOptimize(memory.get());
-}
-
-// A new empty output folder, the disk caught up with earlier runs, and free
-// memory warm. Earlier outputs stay until the end, so that no run follows a
-// deletion.
-fs::path FreshOutput() {
-  static int runs = 0;
-  const fs::path out = g_work.Root / ("out" + std::to_string(++runs));
-  fs::create_directories(out);
-  Run("sync");
-  WarmFreeMemory();
-  return out;
-}
-
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -194,7 +110,7 @@ void ExtractThroughLibrary(benchmark::State& state, const TPackUnderTest& pack, 
   const std::string key = pack.Name + (flush ? ", library, flushed" : ", library");
   TPeakMemory memory;
   for (auto _ : state) {
-    const fs::path out = FreshOutput();
+    const fs::path out = FreshOutputFolder(g_work.Root);
     memory.Start();
     const auto start = std::chrono::steady_clock::now();
     bool succeeded = false;
@@ -225,7 +141,7 @@ void ExtractThroughCommand(benchmark::State& state, const std::string& key,
   const fs::path peak_file = g_work.Root / "peak";
   const bool with_time = fs::exists("/usr/bin/time");
   for (auto _ : state) {
-    const fs::path out = FreshOutput();
+    const fs::path out = FreshOutputFolder(g_work.Root);
     const std::string timed =
         (with_time ? "/usr/bin/time -f %M -o " + Quote(peak_file) + " " : std::string()) +
         command + Quote(out) + " >/dev/null";
