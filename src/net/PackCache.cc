@@ -13,8 +13,8 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// Bytes read back from the file per piece of hashing.
-constexpr size_t kHashPiece = 1024 * 1024;
+// Bytes written or read back per piece of the cache's thread's work.
+constexpr size_t kPiece = 1024 * 1024;
 
 }  // namespace
 
@@ -24,7 +24,7 @@ TPackCache::TPackCache(std::unique_ptr<TDataFile> File, TPackCacheRecords Record
 TPackCache::~TPackCache() { Stop(); }
 
 bool TPackCache::Begin(int32_t Offset, int32_t Length, const std::string& Validator) {
-  if (Thread_.joinable() || Offset < 0 || Offset > Length) return false;
+  if (Thread_.joinable() || Offset < 0 || Offset > Length || RingBytes == 0) return false;
   try {
     if (File_->Size() < Offset) return false;
   } catch (const EQelError&) {
@@ -33,22 +33,31 @@ bool TPackCache::Begin(int32_t Offset, int32_t Length, const std::string& Valida
   Offset_ = Offset;
   Length_ = Length;
   Validator_ = Validator;
+  // Left untouched here: its pages come as the first pieces fill them.
+  Ring_ = std::make_unique_for_overwrite<uint8_t[]>(RingBytes);
   Written_.store(Offset, std::memory_order_release);
   Thread_ = std::thread(&TPackCache::Run, this);
   return true;
 }
 
 bool TPackCache::Append(const uint8_t* Data, int32_t Size) {
-  const int32_t at = Written_.load(std::memory_order_relaxed);
-  if (Size <= 0 || int64_t{at} + Size > Length_) return false;
-  try {
-    File_->WriteAt(at, {Data, static_cast<size_t>(Size)});
-  } catch (const EQelError&) {
-    return false;
+  if (!Ring_ || Size <= 0 || int64_t{Written()} + Size > Length_) return false;
+  const auto size = static_cast<size_t>(Size);
+  std::unique_lock lock(Lock_);
+  for (size_t taken = 0; taken < size;) {
+    Room_.wait(lock, [&] { return WriteFailed_ || Stopping_.load() || Filled_ - Emptied_ < RingBytes; });
+    if (WriteFailed_ || Stopping_.load()) return false;
+    const size_t at = Filled_ % RingBytes;
+    const size_t count = std::min({size - taken, RingBytes - (Filled_ - Emptied_), RingBytes - at});
+    // The cache's thread reads only what lies between Emptied_ and Filled_.
+    lock.unlock();
+    std::memcpy(Ring_.get() + at, Data + taken, count);
+    lock.lock();
+    Filled_ += count;
+    taken += count;
+    Wake_.notify_one();
   }
-  Written_.store(at + Size, std::memory_order_release);
-  { const std::lock_guard lock(Lock_); }
-  Wake_.notify_one();
+  Written_.store(Written() + Size, std::memory_order_release);
   return true;
 }
 
@@ -63,26 +72,43 @@ std::optional<TSha1Digest> TPackCache::SignedDigest() const {
 }
 
 int32_t TPackCache::Keep() {
+  if (Thread_.joinable()) {
+    std::unique_lock lock(Lock_);
+    Room_.wait(lock, [&] { return Filled_ == Emptied_ || WriteFailed_ || Done(); });
+  }
   Stop();
   File_->Flush();
-  return Written();
+  const std::lock_guard lock(Lock_);
+  return Offset_ + static_cast<int32_t>(Emptied_);
 }
 
 void TPackCache::Stop() {
   Stopping_.store(true, std::memory_order_release);
-  { const std::lock_guard lock(Lock_); }
-  Wake_.notify_one();
+  {
+    const std::lock_guard lock(Lock_);
+    Wake_.notify_all();
+    Room_.notify_all();
+  }
   if (Thread_.joinable()) Thread_.join();
 }
 
 void TPackCache::Run() {
-  RunInBackground();
+  // Not put in the background: the owner's thread waits for it when the
+  // ring is full, and would then wait for everything else on the machine.
   try {
     RunOrFail();
   } catch (...) {
     Failure_ = std::current_exception();
   }
-  Done_.store(true, std::memory_order_release);
+  StopFlushes();
+  if (!Failure_ && FlushFailure_) Failure_ = FlushFailure_;
+  {
+    // An owner waiting for room must not wait for ever.
+    const std::lock_guard lock(Lock_);
+    if (Failure_) WriteFailed_ = true;
+    Done_.store(true, std::memory_order_release);
+  }
+  Room_.notify_all();
 }
 
 void TPackCache::RunOrFail() {
@@ -92,32 +118,75 @@ void TPackCache::RunOrFail() {
     Records_.RecordSize(0);
     Records_.RecordValidator(Validator_);
   }
+  FlushWanted_ = Offset_;
+  Flusher_ = std::thread(&TPackCache::RunFlushes, this);
   Hash_ = std::make_unique<TSha1Hash>();
-  int32_t flushed = Offset_;
-  TClock::time_point last_flush = TClock::now();
+  if (!HashUpTo(Offset_)) return;
+  int64_t asked = Offset_;
+  TClock::time_point last_ask = TClock::now();
   const auto interval = std::chrono::milliseconds(FlushIntervalMs);
   for (;;) {
-    // Read before the count: once finishing, the count is final.
+    // Read before the ring: once finishing, whatever the ring lacks never comes.
     const bool finishing = Finishing_.load(std::memory_order_acquire);
-    const int32_t written = Written_.load(std::memory_order_acquire);
-    if (!HashUpTo(written)) return;
-    if (finishing) break;
-    const bool due = written - flushed >= FlushBytes || TClock::now() - last_flush >= interval;
-    if (written > flushed && due) {
-      FlushAndRecord(written);
-      flushed = written;
-      last_flush = TClock::now();
+    const bool wrote = WriteFromRing();
+    if (Stopping_.load(std::memory_order_acquire)) return;
+    const int64_t on_file = int64_t{Offset_} + static_cast<int64_t>(Emptied_);
+    if (!wrote && finishing) break;
+    const bool due = on_file - asked >= FlushBytes || TClock::now() - last_ask >= interval;
+    if (on_file > asked && due) {
+      AskForFlush(on_file);
+      asked = on_file;
+      last_ask = TClock::now();
     }
+    if (wrote) continue;
     std::unique_lock lock(Lock_);
-    Wake_.wait_for(lock, interval, [&] {
-      return Stopping_.load() || Finishing_.load() || Written_.load() != written;
-    });
-    if (Stopping_.load()) return;
+    Wake_.wait_for(lock, interval,
+                   [&] { return Stopping_.load() || Finishing_.load() || Filled_ != Emptied_; });
   }
+  StopFlushes();
+  if (FlushFailure_) std::rethrow_exception(FlushFailure_);
   // Bytes of an earlier, longer transfer may lie beyond the pack.
   if (File_->Size() > Length_) File_->Truncate(Length_);
-  FlushAndRecord(Written_.load(std::memory_order_acquire));
+  FlushAndRecord(Offset_ + static_cast<int32_t>(Emptied_));
   if (SignedEnd_ >= 0 && Hashed_ == SignedEnd_) Digest_ = Hash_->Finish();
+}
+
+bool TPackCache::WriteFromRing() {
+  size_t at = 0;
+  size_t count = 0;
+  uint64_t emptied = 0;
+  {
+    const std::lock_guard lock(Lock_);
+    if (Filled_ == Emptied_) return false;
+    at = Emptied_ % RingBytes;
+    count = std::min({static_cast<size_t>(Filled_ - Emptied_), RingBytes - at, kPiece});
+    emptied = Emptied_;
+  }
+  const std::span<const uint8_t> bytes(Ring_.get() + at, count);
+  const int64_t file_at = int64_t{Offset_} + static_cast<int64_t>(emptied);
+  File_->WriteAt(file_at, bytes);
+  HashWritten(file_at, bytes);
+  {
+    const std::lock_guard lock(Lock_);
+    Emptied_ += count;
+  }
+  Room_.notify_one();
+  return true;
+}
+
+void TPackCache::HashWritten(int64_t At, std::span<const uint8_t> Bytes) {
+  const int64_t end = At + static_cast<int64_t>(Bytes.size());
+  // The frame not known yet (the pack's first bytes), or a gap before
+  // these bytes: taken from the file, where they are already.
+  if (SignedEnd_ < 0 || Hashed_ < At) {
+    HashUpTo(end);
+    return;
+  }
+  const int64_t from = std::max(Hashed_, At);
+  const int64_t to = std::min(end, SignedEnd_);
+  if (to <= from) return;
+  Hash_->Add(Bytes.subspan(static_cast<size_t>(from - At), static_cast<size_t>(to - from)));
+  Hashed_ = to;
 }
 
 bool TPackCache::HashUpTo(int64_t End) {
@@ -130,11 +199,11 @@ bool TPackCache::HashUpTo(int64_t End) {
     SignedEnd_ = static_cast<int64_t>(kPackFrameSize) + frame.SignedLength;
     Hashed_ = kPackFrameSize;
   }
-  if (Piece_.empty()) Piece_.resize(kHashPiece);
+  if (Piece_.empty()) Piece_.resize(kPiece);
   const int64_t end = std::min(End, SignedEnd_);
   while (Hashed_ < end) {
     if (Stopping_.load(std::memory_order_acquire)) return false;
-    const auto size = static_cast<size_t>(std::min<int64_t>(end - Hashed_, kHashPiece));
+    const auto size = static_cast<size_t>(std::min<int64_t>(end - Hashed_, kPiece));
     if (File_->ReadAt(Hashed_, {Piece_.data(), size}) != size)
       throw EQelError("the cache file lost its bytes: " + Path());
     Hash_->Add({Piece_.data(), size});
@@ -146,6 +215,49 @@ bool TPackCache::HashUpTo(int64_t End) {
 void TPackCache::FlushAndRecord(int32_t Size) {
   File_->Flush();
   Records_.RecordSize(Size);
+}
+
+void TPackCache::AskForFlush(int64_t Size) {
+  {
+    const std::lock_guard lock(Lock_);
+    FlushWanted_ = Size;
+  }
+  FlushAsked_.notify_one();
+}
+
+void TPackCache::RunFlushes() {
+  RunInBackground();
+  int64_t flushed = Offset_;
+  std::unique_lock lock(Lock_);
+  for (;;) {
+    FlushAsked_.wait(lock, [&] { return FlushesStopping_ || FlushWanted_ > flushed; });
+    if (FlushesStopping_) return;
+    const int64_t size = FlushWanted_;
+    lock.unlock();
+    try {
+      FlushAndRecord(static_cast<int32_t>(size));
+    } catch (...) {
+      lock.lock();
+      FlushFailure_ = std::current_exception();
+      // The owner stops taking bytes; the writing thread ends at its next look.
+      WriteFailed_ = true;
+      Stopping_.store(true, std::memory_order_release);
+      Room_.notify_all();
+      Wake_.notify_all();
+      return;
+    }
+    flushed = size;
+    lock.lock();
+  }
+}
+
+void TPackCache::StopFlushes() {
+  {
+    const std::lock_guard lock(Lock_);
+    FlushesStopping_ = true;
+  }
+  FlushAsked_.notify_all();
+  if (Flusher_.joinable()) Flusher_.join();
 }
 
 }  // namespace qel
