@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace qel::bench {
 namespace {
@@ -26,16 +27,30 @@ TLoopProbe::TLoopProbe() {
   Timer_.SetInterval(kProbeIntervalMs);
 }
 
+TLoopProbe::~TLoopProbe() { Stop(); }
+
 void TLoopProbe::Start() {
   LastWall_ = TClock::now();
   LongestWallMs_ = 0;
-  StartAnonKiB_ = PeakAnonKiB_ = AnonymousKiB();
+  StartAnonKiB_ = AnonymousKiB();
+  PeakAnonKiB_ = StartAnonKiB_;
+  Sampling_ = true;
+  Sampler_ = std::thread([this] {
+    while (Sampling_) {
+      const int64_t now = AnonymousKiB();
+      if (now > PeakAnonKiB_) PeakAnonKiB_ = now;
+      std::this_thread::sleep_for(std::chrono::milliseconds(kProbeIntervalMs));
+    }
+  });
   Timer_.SetEnabled(true);
 }
 
 void TLoopProbe::Stop() {
+  if (!Sampling_) return;
   Tick();
   Timer_.SetEnabled(false);
+  Sampling_ = false;
+  Sampler_.join();
 }
 
 double TLoopProbe::LongestWallMs() const { return std::max(0.0, LongestWallMs_ - kProbeIntervalMs); }
@@ -43,9 +58,7 @@ double TLoopProbe::LongestWallMs() const { return std::max(0.0, LongestWallMs_ -
 void TLoopProbe::Tick() {
   const TClock::time_point wall = TClock::now();
   LongestWallMs_ = std::max(LongestWallMs_, std::chrono::duration<double, std::milli>(wall - LastWall_).count());
-  PeakAnonKiB_ = std::max(PeakAnonKiB_, AnonymousKiB());
-  // The probe's own reading is no part of any gap.
-  LastWall_ = TClock::now();
+  LastWall_ = wall;
 }
 
 }  // namespace qel::bench
