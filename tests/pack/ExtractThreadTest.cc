@@ -27,13 +27,7 @@ TExtractThread& Await(const std::atomic<TExtractThread*>& self) {
 class ExtractThreadTest : public testing::Test {
  protected:
   ExtractThreadTest() {
-    TBodyBuilder b;
-    const int32_t dir = b.Folder("data");
-    b.File("one", "first", dir);
-    b.Stored(2, "first");
-    b.File("two", TextBytes(4000), dir);
-    b.Compressed(1, TextBytes(4000));
-    Body_ = b.Body();
+    Body_ = TwoFilesInAFolder();
   }
 
   // Runs to the end; Succeeded.

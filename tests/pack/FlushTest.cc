@@ -37,13 +37,7 @@ class TRecordingFlush final : public TTreeFlush {
 class FlushTest : public testing::Test {
  protected:
   FlushTest() {
-    TBodyBuilder b;
-    const int32_t dir = b.Folder("data");
-    b.File("one", "first", dir);
-    b.Stored(2, "first");
-    b.File("two", TextBytes(4000), dir);
-    b.Compressed(1, TextBytes(4000));
-    Pack_ = SignedPack(b.Body());
+    Pack_ = SignedPack(TwoFilesInAFolder());
   }
 
   bool Extract(TExtractOptions options) {

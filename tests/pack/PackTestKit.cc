@@ -134,4 +134,14 @@ std::string TextBytes(size_t size) {
   return text;
 }
 
+std::vector<uint8_t> TwoFilesInAFolder() {
+  TBodyBuilder b;
+  const int32_t dir = b.Folder("data");
+  b.File("one", "first", dir);
+  b.Stored(2, "first");
+  b.File("two", TextBytes(4000), dir);
+  b.Compressed(1, TextBytes(4000));
+  return b.Body();
+}
+
 }  // namespace qel::test

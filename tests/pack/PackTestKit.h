@@ -76,4 +76,7 @@ std::string RandomBytes(size_t size, uint32_t seed);
 // Bytes that compress well.
 std::string TextBytes(size_t size);
 
+// A small body: folder "data" holding "one" (stored) and "two" (compressed).
+std::vector<uint8_t> TwoFilesInAFolder();
+
 }  // namespace qel::test
