@@ -53,6 +53,8 @@ void TWinHttpRequest::SetTimeouts(int32_t ResolveTimeout, int32_t ConnectTimeout
   DefaultInterface().SetTimeouts(ResolveTimeout, ConnectTimeout, SendTimeout, ReceiveTimeout);
 }
 
+void TWinHttpRequest::HoldBody(bool Held) { DefaultInterface().HoldBody(Held); }
+
 std::u16string TWinHttpRequest::GetResponseHeader(std::u16string_view Header) {
   return DefaultInterface().GetResponseHeader(Header);
 }

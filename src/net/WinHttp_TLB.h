@@ -62,6 +62,8 @@ class TWinHttpRequest {
   std::u16string GetResponseHeader(std::u16string_view Header);
   void Send();
   void Abort();
+  // See THttpTransfer::HoldBody.
+  void HoldBody(bool Held);
 
   TWinHttpStatus HttpStatus() const { return HttpStatus_; }
 

@@ -42,6 +42,8 @@ inline constexpr int32_t kHttpErrorRedirectFailed = 12156;
 inline constexpr int32_t kHttpErrorSecureFailure = 12175;
 
 inline constexpr int kMostRedirects = 5;
+// The most body bytes one data event carries.
+inline constexpr int32_t kMostBodyBytesPerEvent = 512 * 1024;
 
 // Time limits in milliseconds, 0 meaning none; the defaults are the Windows
 // HTTP service's.
@@ -105,6 +107,12 @@ class THttpTransfer {
   std::u16string GetResponseHeader(std::u16string_view name) const;
   void Send();
   void Abort();
+  // While held, no data event comes and the connection is not read: the
+  // rest of the body waits with the server (whose silence is then not held
+  // against it), so that a receiver slower than the network keeps its own
+  // buffers bounded without ever blocking the loop. Released, the body
+  // flows on. Never raises.
+  void HoldBody(bool held);
 
  private:
   struct TState;

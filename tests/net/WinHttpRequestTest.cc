@@ -29,6 +29,7 @@ class TEventLog {
     request.OnResponseDataAvailable = [this](TWinHttpRequest& sender, int32_t size, const uint8_t* data) {
       if (Events.empty() || Events.back() != "data") Note(sender, "data");
       Body.append(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+      LargestPiece = std::max(LargestPiece, size);
     };
     request.OnResponseFinished = [this](TWinHttpRequest& sender) { Note(sender, "finished"); };
     request.OnError = [this](TWinHttpRequest& sender, int32_t number, const std::u16string& description) {
@@ -45,6 +46,7 @@ class TEventLog {
   std::vector<std::string> Events;
   std::vector<TWinHttpStatus> StatusSeen;
   std::string Body;
+  int32_t LargestPiece = 0;
   std::string ErrorText;
   bool OffThread = false;
 
@@ -440,6 +442,57 @@ TEST(WinHttpTimeouts, ARequestDestroyedBeforeItsDeadlineLeavesNothingBehind) {
   RunLoopFor(300);
   EXPECT_FALSE(called);
   server.Resume();
+}
+
+TEST(WinHttpHold, AHeldBodyWaitsWithTheServerUntimedAndFlowsOnWhenReleased) {
+  TFaultServer server;
+  // More than the connection's buffers hold, so that the server feels the hold.
+  const std::string body = PatternBytes(24 * 1024 * 1024, 7);
+  server.SetScript({.Body = body});
+  for (const bool from_start : {true, false}) {
+    SCOPED_TRACE(from_start ? "held at the response's start" : "held at its first piece");
+    const size_t sent_before = server.BodyBytesSent();
+    TWinHttpRequest request;
+    TEventLog log(request);
+    bool held = false;
+    const auto hold = [&](TWinHttpRequest& sender) {
+      if (!held) sender.HoldBody(true);
+      held = true;
+    };
+    if (from_start) {
+      request.OnResponseStart = [&, logged = request.OnResponseStart](
+                                    TWinHttpRequest& sender, int32_t status, const std::u16string& type) {
+        logged(sender, status, type);
+        hold(sender);
+      };
+    } else {
+      request.OnResponseDataAvailable = [&, logged = request.OnResponseDataAvailable](
+                                            TWinHttpRequest& sender, int32_t size, const uint8_t* data) {
+        logged(sender, size, data);
+        hold(sender);
+      };
+    }
+    request.Open(u"GET", Wide(server.Url()), true);
+    request.SetTimeouts(0, 5000, 5000, 200);
+    request.Send();
+    ASSERT_TRUE(RunLoopUntil([&] { return held; }, kPatienceMs));
+    const size_t taken = log.Body.size();
+    // Three times the receive limit: the silence is the caller's, not the server's.
+    RunLoopFor(600);
+    EXPECT_EQ(log.Body.size(), taken);
+    if (from_start) {
+      EXPECT_EQ(taken, 0u);
+    }
+    EXPECT_EQ(log.Events.back(), from_start ? "start 200 application/octet-stream" : "data");
+    EXPECT_LT(server.BodyBytesSent() - sent_before, body.size());
+
+    request.HoldBody(false);
+    ASSERT_TRUE(AwaitEnd(log));
+    EXPECT_EQ(log.Events, (Events{"start 200 application/octet-stream", "data", "finished"}));
+    EXPECT_TRUE(log.Body == body);
+    // What a receiver must have room for before it lets the body flow.
+    EXPECT_LE(log.LargestPiece, kMostBodyBytesPerEvent);
+  }
 }
 
 }  // namespace

@@ -19,11 +19,13 @@ namespace {
 
 // Larger reads mean fewer system calls for big downloads.
 constexpr long kReceiveBufferBytes = 256 * 1024;
-// The most body bytes taken in one turn of the loop. curl would otherwise
-// read for as long as the socket has data (megabytes on loopback) and keep
-// the plug-in thread from everything else meanwhile; past this it is paused
-// and continues in the next turn.
-constexpr size_t kTurnBudgetBytes = 512 * 1024;
+// The most body bytes taken between two deliveries, and so in one turn of
+// the loop and one data event. curl would otherwise read for as long as the
+// socket has data (megabytes on loopback) and keep the plug-in thread from
+// everything else meanwhile; past this it is paused and continues in the
+// next turn.
+constexpr size_t kTurnBudgetBytes = kMostBodyBytesPerEvent;
+static_assert(static_cast<size_t>(kReceiveBufferBytes) <= kTurnBudgetBytes, "one piece from curl fits a turn");
 
 enum TPhase : uint8_t {
   phClosed,  // not opened
@@ -168,6 +170,8 @@ struct THttpTransfer::TState {
   // sure the loop wakes for the deadline.
   void WatchDeadline();
   void AfterActions();
+  // Lets curl hand over the body again after a pause.
+  void Resume();
   // Answers false when a handler destroyed the request.
   bool Deliver();
 
@@ -178,10 +182,10 @@ struct THttpTransfer::TState {
   TPhase Phase = phClosed;
   bool InMulti = false;
   bool InHeaderBlock = false;
-  // Body bytes taken in this turn of the loop, and whether curl was paused
-  // for having taken enough.
-  size_t TurnBytes = 0;
+  // Whether curl was paused for Data holding a turn's worth already, or
+  // for the body being held.
   bool Paused = false;
+  bool Held = false;
   // The final response's headers are complete.
   bool ResponseKnown = false;
 
@@ -294,13 +298,18 @@ size_t THttpTransfer::TState::OnBody(char* bytes, size_t size, size_t count, voi
   const size_t length = size * count;
   state->NoteReceived();
   state->TakeHeldRedirect();
-  if (state->TurnBytes >= kTurnBudgetBytes) {
+  // Data takes a piece whenever it is empty, lest a piece larger than the
+  // budget wait for ever.
+  const size_t taken = state->Data.size();
+  if (state->Held || (taken > 0 && taken + length > kTurnBudgetBytes)) {
     // curl keeps these bytes and hands them over again when resumed.
     state->Paused = true;
     return CURL_WRITEFUNC_PAUSE;
   }
-  state->TurnBytes += length;
   try {
+    // Sized for a whole turn at once: growing it step by step would copy
+    // it and fault fresh pages in at every step.
+    if (state->Data.capacity() < kTurnBudgetBytes) state->Data.reserve(kTurnBudgetBytes);
     // As bytes of the element type, so that the copy is one memmove.
     const auto* first = reinterpret_cast<const uint8_t*>(bytes);
     state->Data.insert(state->Data.end(), first, first + length);
@@ -353,8 +362,9 @@ void THttpTransfer::TState::Stop() {
   }
   if (Phase == phSent) Phase = phEnded;
   EnterStage(stIdle);
-  TurnBytes = 0;
   Paused = false;
+  // The next request's body flows from the start.
+  Held = false;
   ClearPending();
   ++Generation;
 }
@@ -415,6 +425,8 @@ int32_t THttpTransfer::TState::StageLimitMs() const {
 void THttpTransfer::TState::WatchDeadline() {
   // A request is out once curl no longer waits to write it.
   if (Stage == stSending && !Loop->WantsToWrite()) EnterStage(stReceiving);
+  // While the body is held, the silence is ours, not the server's.
+  if (Held && Stage == stReceiving) return;
   const int32_t limit = StageLimitMs();
   if (limit == 0) return;
   const int64_t deadline = StageSince + int64_t{limit} * 1000;
@@ -474,12 +486,14 @@ void THttpTransfer::TState::AfterActions() {
     EnterStage(stIdle);
   }
   if (!Deliver()) return;
-  TurnBytes = 0;
-  if (Paused && InMulti) {
-    Paused = false;
-    // Resuming asks curl for a turn of its own, which reads on.
-    curl_easy_pause(Easy.get(), CURLPAUSE_CONT);
-  }
+  if (!Held) Resume();
+}
+
+void THttpTransfer::TState::Resume() {
+  if (!Paused || !InMulti) return;
+  Paused = false;
+  // Resuming asks curl for a turn of its own, which reads on.
+  curl_easy_pause(Easy.get(), CURLPAUSE_CONT);
 }
 
 bool THttpTransfer::TState::Deliver() {
@@ -504,6 +518,11 @@ bool THttpTransfer::TState::Deliver() {
     const std::u16string content_type = ContentType;
     Sink->ResponseStart(Status, content_type);
     if (stop()) return !destroyed;
+  }
+  if (!Data.empty() && Held) {
+    // Bytes taken before the hold, and the end after them, wait for the release.
+    Destroyed = nullptr;
+    return true;
   }
   if (!Data.empty()) {
     std::vector<uint8_t> piece;
@@ -609,5 +628,17 @@ void THttpTransfer::Send() {
 }
 
 void THttpTransfer::Abort() { State_->Stop(); }
+
+void THttpTransfer::HoldBody(bool held) {
+  TState& state = *State_;
+  if (state.Held == held) return;
+  state.Held = held;
+  if (held) return;
+  // The server's silence is counted again from here.
+  if (state.Stage == stReceiving) state.StageSince = g_get_monotonic_time();
+  state.Resume();
+  // Bytes taken before the hold go out from the loop, not from this call.
+  if (!state.Data.empty()) state.Loop->WakeAt(g_get_monotonic_time());
+}
 
 }  // namespace qel
