@@ -83,6 +83,7 @@ class TCacheBody final : public IRequestBody {
   explicit TCacheBody(TPackCache& cache) : Cache_(cache) {}
   bool BodyStarts(int32_t offset, int32_t length) override { return Cache_.Begin(offset, length, {}); }
   bool BodyData(const uint8_t* data, int32_t size) override { return Cache_.Append(data, size); }
+  int64_t BodyRoom() const override { return Cache_.Room(); }
 
  private:
   TPackCache& Cache_;

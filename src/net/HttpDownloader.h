@@ -62,6 +62,7 @@ class THttpDownloader : public TFileDownloader {
       return Cache_.Begin(Offset, ContentLength, Request_.Validator());
     }
     bool BodyData(const uint8_t* Data, int32_t Size) override { return Cache_.Append(Data, Size); }
+    int64_t BodyRoom() const override { return Cache_.Room(); }
 
    private:
     const THttpRequest& Request_;

@@ -52,7 +52,15 @@ std::string ValidatorOf(TWinHttpRequest& reply) {
   return header(u"Last-Modified");
 }
 
+// How often a held body's sink is asked for room.
+constexpr unsigned kRoomWatchMs = 1;
+
 }  // namespace
+
+THttpRequest::THttpRequest() {
+  RoomWatch_.SetHandler(this, &THttpRequest::WatchRoom);
+  RoomWatch_.SetInterval(kRoomWatchMs);
+}
 
 THttpRequest::~THttpRequest() {
   try {
@@ -227,6 +235,7 @@ void THttpRequest::GetStarted(TWinHttpRequest& Sender, int32_t Status) {
     } else if (!StartBody()) {
       RecordFailure("the body could not be stored");
     } else {
+      HoldWhileFull(Sender);
       return;
     }
   } catch (const std::exception& failure) {
@@ -253,6 +262,7 @@ void THttpRequest::AppendData(TWinHttpRequest& Sender, int32_t aDataSize, const 
   }
   if (stored) {
     Received_ += aDataSize;
+    HoldWhileFull(Sender);
     return;
   }
   RecordFailure(overrun ? "the server sent more than it announced" : "the body could not be stored");
@@ -260,6 +270,21 @@ void THttpRequest::AppendData(TWinHttpRequest& Sender, int32_t aDataSize, const 
     Sender.Abort();
   } catch (const std::exception&) {
     // The failure is recorded; a request that will not stop is dropped with its owner.
+  }
+}
+
+void THttpRequest::HoldWhileFull(TWinHttpRequest& Sender) {
+  if (Body_ == nullptr || Body_->BodyRoom() >= kMostBodyBytesPerEvent) return;
+  Sender.HoldBody(true);
+  RoomWatch_.SetEnabled(true);
+}
+
+void THttpRequest::WatchRoom() {
+  if (State_ != rsGet || PendingState_ != rsNone || !GetRequest_) {
+    RoomWatch_.SetEnabled(false);
+  } else if (Body_->BodyRoom() >= kMostBodyBytesPerEvent) {
+    RoomWatch_.SetEnabled(false);
+    GetRequest_->HoldBody(false);
   }
 }
 

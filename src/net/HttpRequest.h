@@ -14,6 +14,7 @@
 
 #include "net/MemoryStream.h"
 #include "net/WinHttp_TLB.h"
+#include "platform/Timer.h"
 
 namespace qel {
 
@@ -35,6 +36,11 @@ class IRequestBody {
   virtual bool BodyStarts(int32_t Offset, int32_t ContentLength) = 0;
   // The next `Size` bytes; `Data` is valid only during the call.
   virtual bool BodyData(const uint8_t* Data, int32_t Size) = 0;
+  // Bytes the sink would take now without waiting. While that is less than
+  // one data event may carry, the request holds the body back (the server
+  // keeps the rest) and asks again every millisecond, so that a sink slower
+  // than the network never makes the owner's thread wait.
+  virtual int64_t BodyRoom() const = 0;
 
  protected:
   ~IRequestBody() = default;
@@ -48,7 +54,7 @@ class THttpRequest {
  public:
   using TNotifyEvent = std::function<void(THttpRequest& Sender)>;
 
-  THttpRequest() = default;
+  THttpRequest();
   // Stops a running transfer; no notification is called.
   ~THttpRequest();
   THttpRequest(const THttpRequest&) = delete;
@@ -112,6 +118,10 @@ class THttpRequest {
   void GetStarted(TWinHttpRequest& Sender, int32_t Status);
   void AppendData(TWinHttpRequest& Sender, int32_t aDataSize, const uint8_t* pData);
   void GetFinished(TWinHttpRequest& Sender);
+  // Holds the body back while the sink lacks room for the next data event;
+  // WatchRoom releases it once the sink has room again.
+  void HoldWhileFull(TWinHttpRequest& Sender);
+  void WatchRoom();
 
   std::unique_ptr<TWinHttpRequest> HeadRequest_;
   std::unique_ptr<TWinHttpRequest> GetRequest_;
@@ -126,6 +136,8 @@ class THttpRequest {
   std::string FailureText_;
   TRequestState State_ = rsNone;
   TRequestState PendingState_ = rsNone;
+  // Runs while the body is held for want of room in the sink.
+  TTimer RoomWatch_;
 };
 
 }  // namespace qel

@@ -33,7 +33,7 @@ bool TPackCache::Begin(int32_t Offset, int32_t Length, const std::string& Valida
   Offset_ = Offset;
   Length_ = Length;
   Validator_ = Validator;
-  // Left untouched here: its pages come as the first pieces fill them.
+  // Untouched here: the cache's thread brings its pages in (see TouchRing).
   Ring_ = std::make_unique_for_overwrite<uint8_t[]>(RingBytes);
   Written_.store(Offset, std::memory_order_release);
   Thread_ = std::thread(&TPackCache::Run, this);
@@ -45,10 +45,10 @@ bool TPackCache::Append(const uint8_t* Data, int32_t Size) {
   const auto size = static_cast<size_t>(Size);
   std::unique_lock lock(Lock_);
   for (size_t taken = 0; taken < size;) {
-    Room_.wait(lock, [&] { return WriteFailed_ || Stopping_.load() || Filled_ - Emptied_ < RingBytes; });
+    Room_.wait(lock, [&] { return WriteFailed_ || Stopping_.load() || FreeLocked() > 0; });
     if (WriteFailed_ || Stopping_.load()) return false;
     const size_t at = Filled_ % RingBytes;
-    const size_t count = std::min({size - taken, RingBytes - (Filled_ - Emptied_), RingBytes - at});
+    const size_t count = std::min({size - taken, FreeLocked(), RingBytes - at});
     // The cache's thread reads only what lies between Emptied_ and Filled_.
     lock.unlock();
     std::memcpy(Ring_.get() + at, Data + taken, count);
@@ -59,6 +59,20 @@ bool TPackCache::Append(const uint8_t* Data, int32_t Size) {
   }
   Written_.store(Written() + Size, std::memory_order_release);
   return true;
+}
+
+size_t TPackCache::FreeLocked() const {
+  const size_t free = RingBytes - static_cast<size_t>(Filled_ - Emptied_);
+  // Before the ring's first round, only the part its thread has touched.
+  if (Touched_ < RingBytes) return std::min(free, static_cast<size_t>(Touched_ - Filled_));
+  return free;
+}
+
+int64_t TPackCache::Room() const {
+  const std::lock_guard lock(Lock_);
+  // A cache that failed refuses the next bytes at once.
+  if (WriteFailed_ || Stopping_.load()) return static_cast<int64_t>(RingBytes);
+  return static_cast<int64_t>(FreeLocked());
 }
 
 void TPackCache::Finish() {
@@ -93,8 +107,9 @@ void TPackCache::Stop() {
 }
 
 void TPackCache::Run() {
-  // Not put in the background: the owner's thread waits for it when the
-  // ring is full, and would then wait for everything else on the machine.
+  // In the background: nobody waits for it, since the transfer holds its
+  // body back while the ring is full.
+  RunInBackground();
   try {
     RunOrFail();
   } catch (...) {
@@ -121,6 +136,11 @@ void TPackCache::RunOrFail() {
   FlushWanted_ = Offset_;
   Flusher_ = std::thread(&TPackCache::RunFlushes, this);
   Hash_ = std::make_unique<TSha1Hash>();
+  // The ring fills while the kept prefix is hashed.
+  if (Offset_ > 0) {
+    while (TouchRing()) {
+    }
+  }
   if (!HashUpTo(Offset_)) return;
   int64_t asked = Offset_;
   TClock::time_point last_ask = TClock::now();
@@ -128,6 +148,7 @@ void TPackCache::RunOrFail() {
   for (;;) {
     // Read before the ring: once finishing, whatever the ring lacks never comes.
     const bool finishing = Finishing_.load(std::memory_order_acquire);
+    const bool touched = TouchRing();
     const bool wrote = WriteFromRing();
     if (Stopping_.load(std::memory_order_acquire)) return;
     const int64_t on_file = int64_t{Offset_} + static_cast<int64_t>(Emptied_);
@@ -138,7 +159,7 @@ void TPackCache::RunOrFail() {
       asked = on_file;
       last_ask = TClock::now();
     }
-    if (wrote) continue;
+    if (wrote || touched) continue;
     std::unique_lock lock(Lock_);
     Wake_.wait_for(lock, interval,
                    [&] { return Stopping_.load() || Finishing_.load() || Filled_ != Emptied_; });
@@ -149,6 +170,24 @@ void TPackCache::RunOrFail() {
   if (File_->Size() > Length_) File_->Truncate(Length_);
   FlushAndRecord(Offset_ + static_cast<int32_t>(Emptied_));
   if (SignedEnd_ >= 0 && Hashed_ == SignedEnd_) Digest_ = Hash_->Finish();
+}
+
+bool TPackCache::TouchRing() {
+  uint64_t touched = 0;
+  {
+    const std::lock_guard lock(Lock_);
+    if (Touched_ >= RingBytes) return false;
+    touched = Touched_;
+  }
+  // The owner's thread writes only below Touched_, so these pages are ours.
+  const size_t count = std::min(kPiece, RingBytes - static_cast<size_t>(touched));
+  std::memset(Ring_.get() + touched, 0, count);
+  {
+    const std::lock_guard lock(Lock_);
+    Touched_ += count;
+  }
+  Room_.notify_one();
+  return true;
 }
 
 bool TPackCache::WriteFromRing() {

@@ -2,11 +2,11 @@
 // copies each piece into a small ring; a thread of the cache's own writes
 // the pieces into the file and hashes the pack's signed region as they
 // pass, and a second one flushes the file at intervals and records each
-// flushed size only after the flush (so that writing never waits for it), so that a process killed at any moment leaves a record that
-// claims no byte the disk does not hold. The pack is thus never held in
-// memory, every byte is hashed once while the transfer still runs, and the
-// owner's thread never waits for the disk (only, briefly, for room in the
-// ring when the disk is slower than the network).
+// flushed size only after the flush (so that writing never waits for it).
+// A process killed at any moment thus leaves a record that claims no byte
+// the disk does not hold. The pack is never held in memory, every byte is
+// hashed once while the transfer still runs, and the owner's thread never
+// waits for the disk as long as it appends no more than Room.
 #pragma once
 
 #include <atomic>
@@ -49,9 +49,11 @@ class TPackCache {
   // first gives up the old bytes and then names `Validator`. False when the
   // file holds fewer than Offset bytes.
   bool Begin(int32_t Offset, int32_t Length, const std::string& Validator);
-  // The next bytes, taken into the ring. False when they run past the pack
-  // or the file could not be written.
+  // The next bytes, taken into the ring; waits while the ring is full.
+  // False when they run past the pack or the file could not be written.
   bool Append(const uint8_t* Data, int32_t Size);
+  // Bytes Append takes (or refuses) now without waiting.
+  int64_t Room() const;
   // After the last byte: the thread writes and hashes the rest, cuts the
   // file to the pack's length, flushes and records it, and ends.
   void Finish();
@@ -74,7 +76,8 @@ class TPackCache {
   int32_t Written() const { return Written_.load(std::memory_order_acquire); }
   const std::string& Path() const { return File_->Path(); }
 
-  // Test seams: bytes and time between two flushes, and the ring's size.
+  // Test seams: bytes and time between two flushes, and the ring's size (fed
+  // by a transfer, at least kMostBodyBytesPerEvent, or Room never suffices).
   int32_t FlushBytes = 32 * 1024 * 1024;
   int32_t FlushIntervalMs = 1000;
   size_t RingBytes = 8 * 1024 * 1024;
@@ -82,9 +85,15 @@ class TPackCache {
  private:
   void Run();
   void RunOrFail();
+  // Brings the next piece of the ring's fresh memory in, so that faulting
+  // its pages in (slow on some virtual machines) falls on this thread, not
+  // on the owner's; false once the whole ring is in.
+  bool TouchRing();
   // Writes the ring's oldest bytes into the file and hashes them; false
   // when the ring was empty.
   bool WriteFromRing();
+  // The bytes Append may put into the ring now; Lock_ held.
+  size_t FreeLocked() const;
   // Hashes the signed region's bytes below `End` from the file; false when
   // stopped.
   bool HashUpTo(int64_t End);
@@ -108,12 +117,13 @@ class TPackCache {
   std::atomic<bool> Done_{false};
   // Guards the ring's counts; the owner's thread fills the ring, the
   // cache's thread empties it.
-  std::mutex Lock_;
+  mutable std::mutex Lock_;
   std::condition_variable Wake_;
   std::condition_variable Room_;
   std::unique_ptr<uint8_t[]> Ring_;
   uint64_t Filled_ = 0;
   uint64_t Emptied_ = 0;
+  uint64_t Touched_ = 0;
   bool WriteFailed_ = false;
   // The cache's thread's own until Done.
   std::unique_ptr<TSha1Hash> Hash_;

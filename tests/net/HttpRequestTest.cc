@@ -222,6 +222,59 @@ TEST(HttpRequest, ASilentServerFailsWithTheTimeout) {
   }
 }
 
+// A sink with a buffer of its own, which only the test empties.
+class TBufferedSink final : public IRequestBody {
+ public:
+  static constexpr int64_t kCapacity = 2 * 1024 * 1024;
+  bool BodyStarts(int32_t, int32_t) override { return true; }
+  bool BodyData(const uint8_t* data, int32_t size) override {
+    Overfilled = Overfilled || size > Room;
+    Room -= size;
+    Bytes.append(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+    return true;
+  }
+  int64_t BodyRoom() const override { return Room; }
+
+  int64_t Room = kCapacity;
+  std::string Bytes;
+  bool Overfilled = false;
+};
+
+TEST(HttpRequest, ASinkWithoutRoomHoldsTheBodyBackUntimedAndIsNeverOverfilled) {
+  TFaultServer server;
+  const std::string body = PatternBytes(12 * 1024 * 1024, 9);
+  server.SetScript({.Body = body});
+  TBufferedSink sink;
+  THttpRequest request;
+  request.SetBody(&sink);
+  request.TimeoutMs = 200;
+  request.Start(Wide(server.Url()), 0);
+  ASSERT_TRUE(RunLoopUntil(
+      [&] {
+        request.Poll();
+        return sink.Room < kMostBodyBytesPerEvent;
+      },
+      kPatienceMs));
+  // Left full for longer than the time limit: nothing comes, nothing fails.
+  const size_t taken = sink.Bytes.size();
+  RunQuietly(request);
+  RunQuietly(request);
+  EXPECT_EQ(sink.Bytes.size(), taken);
+  EXPECT_EQ(request.State(), rsGet);
+
+  // Emptied at every turn, it takes the rest.
+  ASSERT_TRUE(RunLoopUntil(
+      [&] {
+        request.Poll();
+        sink.Room = TBufferedSink::kCapacity;
+        return request.State() == rsDone || request.State() == rsError;
+      },
+      kPatienceMs));
+  EXPECT_EQ(request.State(), rsDone) << request.FailureText();
+  EXPECT_TRUE(sink.Bytes == body);
+  EXPECT_FALSE(sink.Overfilled);
+}
+
 TEST(HttpRequest, ARecordedFailureIsNotOverwrittenByALaterEventBeforePoll) {
   TFaultServer server;
   server.SetScript({.Body = kBody, .PauseAfter = 0});

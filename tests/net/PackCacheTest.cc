@@ -4,6 +4,9 @@
 #include "net/PackCache.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "NetTestSupport.h"
+#include "platform/HttpTransfer.h"
 #include "platform/Loop.h"
 #include "platform/RsaVerify.h"
 
@@ -131,6 +135,41 @@ TEST_F(PackCacheTest, KeepWritesWhatTheRingStillHoldsBeforeItAnswers) {
   EXPECT_TRUE(ReadFileBytes(Path).substr(0, 60000) == pack.substr(0, 60000));
   // Stopped: it takes nothing more.
   EXPECT_FALSE(cache->Append(reinterpret_cast<const uint8_t*>(pack.data()), 10));
+}
+
+// Files of this process cannot grow past `Bytes` while it lives: writes
+// beyond fail as on a full disk.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t Bytes) {
+    getrlimit(RLIMIT_FSIZE, &Saved_);
+    OldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{Bytes, Saved_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &Saved_);
+    std::signal(SIGXFSZ, OldHandler_);
+  }
+
+ private:
+  rlimit Saved_{};
+  void (*OldHandler_)(int) = nullptr;
+};
+
+TEST_F(PackCacheTest, ACacheThatCannotWriteHasRoomSoThatTheNextPieceIsRefusedAtOnce) {
+  auto cache_file = TDataFile::Open(Path);
+  const TFileSizeLimit full_disk(64 * 1024);
+  TPackCache cache(std::move(cache_file), Recorded.Records());
+  cache.RingBytes = 600 * 1024;
+  const std::string pack = FramedPack(500 * 1024, 6);
+  ASSERT_TRUE(cache.Begin(0, static_cast<int32_t>(pack.size()), ""));
+  ASSERT_TRUE(cache.Append(reinterpret_cast<const uint8_t*>(pack.data()), 400 * 1024));
+  ASSERT_TRUE(AwaitDone(cache));
+  EXPECT_FALSE(cache.Succeeded());
+  // A transfer that waits for room must not wait for ever.
+  EXPECT_GE(cache.Room(), kMostBodyBytesPerEvent);
+  EXPECT_FALSE(cache.Append(reinterpret_cast<const uint8_t*>(pack.data()), 1));
 }
 
 }  // namespace
