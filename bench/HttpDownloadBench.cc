@@ -48,7 +48,7 @@ struct TResults {
   double CurlFileSeconds = 0;
   double CurlNullSeconds = 0;
   double AnonymousMiB = 0;
-  double LongestStallMs = 0;
+  double LongestTurnMs = 0;
 };
 
 std::string g_url;
@@ -121,11 +121,11 @@ void DownloadIntoPackCache(benchmark::State& state) {
     g_results.OursSeconds += seconds / static_cast<double>(state.max_iterations);
     g_results.OursCachedSeconds += cached / static_cast<double>(state.max_iterations);
     g_results.AnonymousMiB = std::max(g_results.AnonymousMiB, probe.AnonymousGrowthMiB());
-    g_results.LongestStallMs = std::max(g_results.LongestStallMs, probe.LongestWallMs());
+    g_results.LongestTurnMs = std::max(g_results.LongestTurnMs, probe.LongestTurnMs());
   }
   state.SetBytesProcessed(state.iterations() * g_file_bytes);
   state.counters["anon_MiB"] = g_results.AnonymousMiB;
-  state.counters["stall_ms"] = g_results.LongestStallMs;
+  state.counters["turn_ms"] = g_results.LongestTurnMs;
 }
 
 void DownloadWithCurl(benchmark::State& state, const std::string& target, double& seconds_sum) {
@@ -152,11 +152,11 @@ void PrintSummary() {
       "curl -o FILE %.1f MB/s, ratio ours/curl %.2f (target >= 0.9), to the last byte flushed %.2f\n"
       "curl -o /dev/null %.1f MB/s, ratio ours/curl %.2f\n"
       "growth of the process's own memory %.1f MiB\n"
-      "longest stall of the loop during the transfer %.2f ms (target < 5 ms)\n",
+      "longest turn of the loop during the transfer %.2f ms (target < 5 ms)\n",
       mb, mb / g_results.OursSeconds, mb / g_results.OursCachedSeconds, mb / g_results.CurlFileSeconds,
       g_results.CurlFileSeconds / g_results.OursSeconds, g_results.CurlFileSeconds / g_results.OursCachedSeconds,
       mb / g_results.CurlNullSeconds, g_results.CurlNullSeconds / g_results.OursSeconds, g_results.AnonymousMiB,
-      g_results.LongestStallMs);
+      g_results.LongestTurnMs);
 }
 
 TSettings ParseSettings(int& argc, char** argv) {
