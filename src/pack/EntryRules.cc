@@ -1,6 +1,5 @@
 #include "pack/EntryRules.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace qel {
@@ -13,9 +12,7 @@ std::string EntryName(const TPackEntry& entry) {
 bool EntryNameIsSound(const TPackEntry& entry) {
   const std::string name = EntryName(entry);
   if (name.empty() || name == "." || name == "..") return false;
-  if (name.find_first_of("/\\") != std::string::npos) return false;
-  const char* padding = entry.Name + name.size();
-  return std::all_of(padding, entry.Name + kEntryNameSize, [](char c) { return c == 0; });
+  return name.find_first_of("/\\") == std::string::npos;
 }
 
 bool EntryTableIsSound(std::span<const TPackEntry> entries) {

@@ -13,9 +13,9 @@ namespace qel {
 // The name: up to the first zero byte, or all 261 bytes.
 std::string EntryName(const TPackEntry& entry);
 
-// A name is one path component: not empty, not "." or "..", no path
-// separator of any host ('/' or '\'), and nothing but zero padding after
-// its first zero byte.
+// A name is one path component: not empty, not "." or "..", and no path
+// separator of any host ('/' or '\'). Bytes after its first zero byte are
+// not part of it, whatever they are (other writers leave them there).
 bool EntryNameIsSound(const TPackEntry& entry);
 
 // Every name is sound, and every Parent is negative or names an earlier

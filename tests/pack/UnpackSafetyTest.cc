@@ -47,7 +47,16 @@ TEST_P(EntryNameTest, NameThatIsNotOneComponentIsRefusedBeforeAnythingIsWritten)
 
 INSTANTIATE_TEST_SUITE_P(Names, EntryNameTest,
                          testing::Values("", ".", "..", "../up", "a/b", "/abs", "a\\b", "..\\up",
-                                         std::string("a\0b", 3), std::string("a\0\0/x", 5)));
+                                         std::string("\0a", 2)));
+
+TEST_F(UnpackSafetyTest, ANameEndsAtItsFirstZeroByteWhateverFollows) {
+  TBodyBuilder b;
+  // What other writers leave behind the zero byte, a separator included.
+  b.File("game.ini" + std::string("\0\x7f/../x", 7), "ini", b.Folder(std::string("data\0\0\x01", 7)));
+  b.Stored(2, "ini");
+  EXPECT_EQ(Unpack(b), srDone);
+  EXPECT_EQ(ReadTree(Temp_ / "dest"), (TTree{{"data", "<folder>"}, {"data/game.ini", "ini"}}));
+}
 
 TEST_F(UnpackSafetyTest, ParentOutsideTheTableIsRefused) {
   TBodyBuilder b;
