@@ -3,6 +3,7 @@
 #include "platform/posix/RuntimeFolder.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -55,6 +56,65 @@ TEST_F(PrivateFolderTest, AFolderThatIsNotTheUsersOwnIsRefused) {
   test::PutFile(Base_ / "file", "");
   EXPECT_THROW(OpenPrivateFolder(Base_ / "file", Uid_), EQelError);
   EXPECT_THROW(OpenPrivateFolder(Base_ / "missing/qelgame", Uid_), EQelError);
+}
+
+class RuntimeFolderChoiceTest : public testing::Test {
+ protected:
+  RuntimeFolderChoiceTest() {
+    fs::create_directories(Base_ / "tmp");
+    Place_.TempBase = Base_ / "tmp";
+    Place_.CacheHome = Base_ / "home/.cache";
+    Place_.Uid = CurrentRuntimeFolderPlace().Uid;
+  }
+  std::string TmpFolder() const { return Place_.TempBase + "/qelgame-" + std::to_string(Place_.Uid); }
+  std::string CacheFolder() const { return Place_.CacheHome + "/qelgame-runtime"; }
+
+  test::TTempFolder Base_;
+  TRuntimeFolderPlace Place_;
+};
+
+TEST_F(RuntimeFolderChoiceTest, TheRuntimeFolderWinsThenTmpAndNothingIsMadeInTheCacheHomeUnneeded) {
+  fs::create_directories(Base_ / "run");
+  fs::permissions(Base_ / "run", fs::perms::owner_all);
+  Place_.XdgRuntimeDir = Base_ / "run";
+  EXPECT_EQ(OpenRuntimeFolder(Place_).Path, Base_ / "run/qelgame");
+  // A runtime folder that is gone or relative is passed over.
+  for (const std::string& unusable : {Base_ / "gone", std::string("run")}) {
+    Place_.XdgRuntimeDir = unusable;
+    EXPECT_EQ(OpenRuntimeFolder(Place_).Path, TmpFolder());
+  }
+  EXPECT_FALSE(fs::exists(Place_.CacheHome));
+}
+
+TEST_F(RuntimeFolderChoiceTest, AFolderAnotherUserMadeUnderTmpFirstSendsEveryInstanceToTheCacheHome) {
+  // As a second account would: the name under /tmp taken first, its own and closed.
+  fs::create_directory(TmpFolder());
+  fs::permissions(TmpFolder(), fs::perms::owner_all);
+  if (::chown(TmpFolder().c_str(), Place_.Uid + 1, static_cast<gid_t>(-1)) != 0)
+    GTEST_SKIP() << "making a folder of another user needs root";
+
+  const TRuntimeFolder first = OpenRuntimeFolder(Place_);
+  EXPECT_EQ(first.Path, CacheFolder());
+  EXPECT_TRUE(first.Folder.Valid());
+  EXPECT_EQ(fs::status(CacheFolder()).permissions(), fs::perms::owner_all);
+  // The other account gives the name up: a browser started now still
+  // agrees with the first one.
+  fs::remove(TmpFolder());
+  EXPECT_EQ(OpenRuntimeFolder(Place_).Path, CacheFolder());
+  EXPECT_FALSE(fs::exists(TmpFolder()));
+}
+
+TEST_F(RuntimeFolderChoiceTest, WithoutAnyPrivatePlaceEachRefusalIsNamed) {
+  fs::create_directory(TmpFolder());
+  fs::permissions(TmpFolder(), fs::perms::all);
+  Place_.CacheHome.clear();
+  try {
+    OpenRuntimeFolder(Place_);
+    ADD_FAILURE() << "a folder open to all was used";
+  } catch (const EQelError& failure) {
+    EXPECT_NE(std::string(failure.what()).find(TmpFolder() + " is open to other users"), std::string::npos)
+        << failure.what();
+  }
 }
 
 TEST(ObjectFileNameTest, PlainBytesStayOthersAreEscapedAndLongNamesEndWithTheirDigest) {

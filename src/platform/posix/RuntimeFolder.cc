@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "platform/Error.h"
 #include "platform/NamedObjectFolder.h"
@@ -61,6 +62,17 @@ std::string Sha256Hex(std::string_view bytes) {
   return hex;
 }
 
+// "<runtime dir>/qelgame"; empty when the runtime folder is not set or is
+// relative, which the XDG rules make invalid.
+std::string UserRuntimeFolderPath(const TRuntimeFolderPlace& place) {
+  if (place.XdgRuntimeDir.empty() || place.XdgRuntimeDir.front() != '/') return {};
+  return place.XdgRuntimeDir + "/qelgame";
+}
+
+std::string TempRuntimeFolderPath(const TRuntimeFolderPlace& place) {
+  return place.TempBase + "/qelgame-" + std::to_string(place.Uid);
+}
+
 }  // namespace
 
 void SetNamedObjectFolderForTesting(const std::string& folder) {
@@ -71,15 +83,51 @@ void SetNamedObjectFolderForTesting(const std::string& folder) {
 TRuntimeFolderPlace CurrentRuntimeFolderPlace() {
   TRuntimeFolderPlace place;
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) place.XdgRuntimeDir = runtime;
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  if (cache != nullptr && cache[0] == '/') {
+    place.CacheHome = cache;
+  } else if (home != nullptr && home[0] == '/') {
+    place.CacheHome = std::string(home) + "/.cache";
+  }
   place.Uid = static_cast<uint32_t>(::geteuid());
   return place;
 }
 
 std::string RuntimeFolderPath(const TRuntimeFolderPlace& place) {
-  // A relative runtime folder is invalid and ignored, as the XDG rules say.
-  if (!place.XdgRuntimeDir.empty() && place.XdgRuntimeDir.front() == '/')
-    return place.XdgRuntimeDir + "/qelgame";
-  return place.TempBase + "/qelgame-" + std::to_string(place.Uid);
+  const std::string own = UserRuntimeFolderPath(place);
+  return own.empty() ? TempRuntimeFolderPath(place) : own;
+}
+
+std::string FallbackRuntimeFolderPath(const TRuntimeFolderPlace& place) {
+  return place.CacheHome.empty() ? std::string() : place.CacheHome + "/qelgame-runtime";
+}
+
+TRuntimeFolder OpenRuntimeFolder(const TRuntimeFolderPlace& place) {
+  std::string refusals;
+  const auto attempt = [&](const std::string& path) -> std::optional<TRuntimeFolder> {
+    if (path.empty()) return std::nullopt;
+    try {
+      return TRuntimeFolder{path, OpenPrivateFolder(path, place.Uid)};
+    } catch (const EQelError& refusal) {
+      refusals += std::string(refusals.empty() ? "" : "; ") + refusal.what();
+      return std::nullopt;
+    }
+  };
+  if (auto folder = attempt(UserRuntimeFolderPath(place))) return std::move(*folder);
+  const std::string fallback = FallbackRuntimeFolderPath(place);
+  struct stat info {};
+  const bool fallen_back = !fallback.empty() && ::lstat(fallback.c_str(), &info) == 0;
+  if (fallen_back) {
+    if (auto folder = attempt(fallback)) return std::move(*folder);
+  }
+  if (auto folder = attempt(TempRuntimeFolderPath(place))) return std::move(*folder);
+  if (!fallen_back && !fallback.empty()) {
+    // A fresh account may have no cache folder yet; the XDG rules make it 0700.
+    g_mkdir_with_parents(place.CacheHome.c_str(), 0700);
+    if (auto folder = attempt(fallback)) return std::move(*folder);
+  }
+  throw EQelError("no private runtime folder: " + refusals);
 }
 
 TFileDescriptor OpenPrivateFolder(const std::string& path, uint32_t uid) {
@@ -104,7 +152,7 @@ TFileDescriptor OpenNamedObjectFolder() {
     folder = OverrideFolder();
   }
   const TRuntimeFolderPlace place = CurrentRuntimeFolderPlace();
-  if (folder.empty()) folder = RuntimeFolderPath(place);
+  if (folder.empty()) return OpenRuntimeFolder(place).Folder;
   return OpenPrivateFolder(folder, place.Uid);
 }
 
