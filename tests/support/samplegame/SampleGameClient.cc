@@ -110,8 +110,15 @@ struct TGameWindow {
 TGameWindow OpenMainWindow(Display* display, const std::string& title, const std::string& class_name) {
   const int screen = DefaultScreen(display);
   TGameWindow game;
+  game.WmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+  game.WmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
   game.Id = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0,
                                     WhitePixel(display, screen), BlackPixel(display, screen));
+  // Listening before the window says whose it is: whoever finds it by its
+  // title, class or process id may embed, close or destroy it at once, and
+  // the server handles this program's requests in the order they were made.
+  XSetWMProtocols(display, game.Id, &game.WmDeleteWindow, 1);
+  XSelectInput(display, game.Id, ExposureMask | StructureNotifyMask);
   // The title stands in config.ini as it should be shown; the tests keep to
   // ASCII, which reads the same in every character set.
   XStoreName(display, game.Id, title.c_str());
@@ -125,10 +132,6 @@ TGameWindow OpenMainWindow(Display* display, const std::string& title, const std
   const long pid = static_cast<long>(getpid());
   XChangeProperty(display, game.Id, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
                   PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
-  game.WmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
-  game.WmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-  XSetWMProtocols(display, game.Id, &game.WmDeleteWindow, 1);
-  XSelectInput(display, game.Id, ExposureMask | StructureNotifyMask);
   XMapWindow(display, game.Id);
   XFlush(display);
   return game;
