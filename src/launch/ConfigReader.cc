@@ -35,6 +35,8 @@ TConfigReader::TConfigReader(const std::string& file_path, TFileSystem& files) {
   WndClassName_ = profile.ReadString(kSection, "WndClassName", "");
   WndTitle_ = profile.ReadString(kSection, "WndTitle", "");
   GameGUID_ = profile.ReadString(kSection, "GameGUID", "");
+  ParametersFromEnvironment_ =
+      ParseSignedDecimal(profile.ReadString(kSection, "ParametersFromEnvironment", "")).value_or(0) != 0;
 }
 
 bool TConfigReader::MatchesGuid(std::string_view identifier) const {

@@ -14,7 +14,7 @@ namespace qel {
 
 class TConfigReader {
  public:
-  // Reads all six values of the file at `file_path` (install folder +
+  // Reads all seven values of the file at `file_path` (install folder +
   // "config.ini") at once; later changes to the file are not seen. Raises
   // EQelError only for a file too large to be a configuration.
   explicit TConfigReader(const std::string& file_path);
@@ -26,6 +26,10 @@ class TConfigReader {
   const std::string& WndClassName() const { return WndClassName_; }
   const std::string& WndTitle() const { return WndTitle_; }
   const std::string& GameGUID() const { return GameGUID_; }
+  // ParametersFromEnvironment, a decimal other than 0: the game reads its
+  // parameters from its environment, so its command line need not carry
+  // the password. Older games lack the key.
+  bool ParametersFromEnvironment() const { return ParametersFromEnvironment_; }
 
   // True when GameGUID and the identifier are equal after 8-bit lower-casing;
   // an empty GameGUID matches only an empty identifier.
@@ -38,6 +42,7 @@ class TConfigReader {
   std::string WndClassName_;
   std::string WndTitle_;
   std::string GameGUID_;
+  bool ParametersFromEnvironment_ = false;
 };
 
 // The InitKind value as config.ini gives it: a signed 32-bit decimal, or

@@ -267,7 +267,16 @@ void TGameLauncher::LaunchThroughModule() {
 void TGameLauncher::LaunchAsProcess() {
   ProcessId_ = 0;
   try {
-    ProcessId_ = Services_.StartProcess(InitModulePath_, BuildGameParameters(LaunchInfo_), InstallPath_);
+    // The command line is anyone's to read; a game that reads its
+    // environment gets the password there alone.
+    const std::string parameters = BuildGameParameters(LaunchInfo_);
+    if (Config_ && Config_->ParametersFromEnvironment()) {
+      TLaunchInfo shown = LaunchInfo_;
+      shown.Password.clear();
+      ProcessId_ = Services_.StartProcess(InitModulePath_, BuildGameParameters(shown), InstallPath_, parameters);
+    } else {
+      ProcessId_ = Services_.StartProcess(InitModulePath_, parameters, InstallPath_, "");
+    }
   } catch (const std::exception&) {
     return Fail(leProcessStart);
   }

@@ -23,9 +23,10 @@ struct TLaunchServices {
   std::function<std::optional<uint64_t>(const std::string& folder)> FreeSpace;
   // Roots a new install may go under when the plug-in's folder lacks space.
   std::function<std::vector<std::string>()> InstallRoots;
-  // Starts the game program; answers its process id or raises EQelError.
+  // Starts the game program (see StartGameProcess); answers its process id
+  // or raises EQelError.
   std::function<uint32_t(const std::string& program, const std::string& parameters,
-                         const std::string& working_folder)>
+                         const std::string& working_folder, const std::string& environment_parameters)>
       StartProcess;
 };
 

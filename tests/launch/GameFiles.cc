@@ -11,7 +11,7 @@ void WriteGame(const std::string& folder, const TGameConfig& config, const std::
   PutFile(folder + "config.ini",
           "[GameLaunch]\r\nInitKind=" + config.InitKind + "\r\nInitModule=" + config.InitModule +
               "\r\nUpdateModule=" + config.UpdateModule + "\r\nWndClassName=" + kWindowClass +
-              "\r\nWndTitle=" + kWindowTitle + "\r\nGameGUID=" + config.GameGuid + "\r\n");
+              "\r\nWndTitle=" + kWindowTitle + "\r\nGameGUID=" + config.GameGuid + "\r\n" + config.MoreLines);
   if (!update_module.empty()) {
     std::filesystem::copy_file(update_module, folder + config.UpdateModule,
                                std::filesystem::copy_options::overwrite_existing);

@@ -16,6 +16,8 @@ struct TGameConfig {
   std::string InitModule = "game";
   std::string UpdateModule = "update.so";
   std::string GameGuid = kGameId;
+  // Further lines of the section, each ending with "\r\n".
+  std::string MoreLines;
 };
 
 // Writes config.ini as `config` says and copies the update module beside it.

@@ -104,6 +104,23 @@ TEST_F(LauncherTest, AWindowAlreadyOpenAtLaunchIsEmbeddedAtOnce) {
   EXPECT_EQ(Windows_.Calls, (std::vector<std::string>{"hide", "move", "parent", "show"}));
 }
 
+TEST_F(LauncherTest, AGameThatReadsItsEnvironmentGetsThePasswordThereAloneOthersOnTheCommandLine) {
+  const std::string full = "SrcID=7;Account=abc;Passwd=pw;GSID=3;";
+  for (const std::string& setting : {std::string(), std::string("ParametersFromEnvironment=0\r\n"),
+                                     std::string("ParametersFromEnvironment=1\r\n")}) {
+    SCOPED_TRACE(setting);
+    Started_.clear();
+    auto launcher = NewLauncher();
+    BringToReady(*launcher, {.MoreLines = setting});
+    launcher->SetLaunchInfo("abc", "pw", "", 7, 0, 3);
+    launcher->Launch(Windows_.CreateWindow(0, 0, 0, 640, 480));
+    ASSERT_EQ(Started_.size(), 1u);
+    const bool reads_environment = setting.find("=1") != std::string::npos;
+    EXPECT_EQ(Started_[0].Parameters, reads_environment ? "SrcID=7;Account=abc;GSID=3;" : full);
+    EXPECT_EQ(Started_[0].EnvironmentParameters, reads_environment ? full : "");
+  }
+}
+
 TEST_F(LauncherTest, WithMultiRunTheDownloaderGivesBackAllButOneUnit) {
   auto launcher = NewLauncher(kGameId, true);
   launcher->Start();

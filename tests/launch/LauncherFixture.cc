@@ -35,9 +35,9 @@ TLaunchServices LauncherTest::Services() {
   services.FreeSpace = [this](const std::string&) { return std::optional<uint64_t>(FreeBytes_); };
   services.InstallRoots = [this] { return Roots_; };
   services.StartProcess = [this](const std::string& program, const std::string& parameters,
-                                 const std::string& folder) {
+                                 const std::string& folder, const std::string& environment_parameters) {
     if (FailStart_) throw EQelError("cannot start " + program);
-    Started_.push_back({program, parameters, folder});
+    Started_.push_back({program, parameters, folder, environment_parameters});
     return kGamePid;
   };
   return services;
@@ -82,10 +82,10 @@ bool LauncherTest::TickUntil(TGameLauncher& launcher, const std::function<bool()
   return true;
 }
 
-void LauncherTest::BringToReady(TGameLauncher& launcher) {
+void LauncherTest::BringToReady(TGameLauncher& launcher, const TGameConfig& config) {
   launcher.Start();
   ASSERT_EQ(launcher.State(), lsDownloading);
-  WriteGame(launcher.InstallPath());
+  WriteGame(launcher.InstallPath(), config);
   FakeOf(launcher).Finish();
   launcher.Tick();
   ASSERT_EQ(launcher.State(), lsUpdatePending);

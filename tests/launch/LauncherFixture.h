@@ -46,7 +46,7 @@ class LauncherTest : public ObjectFolderFixture {
   // holds or ten seconds pass.
   bool TickUntil(TGameLauncher& launcher, const std::function<bool()>& condition);
   // From Start through a completed download and update to lsReady.
-  void BringToReady(TGameLauncher& launcher);
+  void BringToReady(TGameLauncher& launcher, const TGameConfig& config = {});
 
   TFakeWindowSystem Windows_;
   uint64_t FreeBytes_ = uint64_t{1} << 40;
@@ -55,6 +55,7 @@ class LauncherTest : public ObjectFolderFixture {
     std::string Program;
     std::string Parameters;
     std::string Folder;
+    std::string EnvironmentParameters;
   };
   std::vector<TStart> Started_;
   bool FailStart_ = false;

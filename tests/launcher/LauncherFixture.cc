@@ -19,7 +19,8 @@ LauncherTest::LauncherTest() : windows((UniqueWindow() & 0xFFFFFFFF0000ull) | 0x
     launch.Windows = &windows;
     launch.FreeSpace = [](const std::string&) { return std::optional<uint64_t>(uint64_t{1} << 40); };
     launch.InstallRoots = [] { return std::vector<std::string>{}; };
-    launch.StartProcess = [this](const std::string& program, const std::string& parameters, const std::string&) {
+    launch.StartProcess = [this](const std::string& program, const std::string& parameters, const std::string&,
+                                 const std::string&) {
       started.push_back({program, parameters});
       return kGamePid;
     };

@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -34,6 +36,7 @@ struct TReport {
   std::string FirstArgument;
   std::string WorkingFolder;
   std::string Variable;
+  std::string EnvironmentParameters;
   std::set<int> Descriptors;
   std::string BlockedSignals;
   std::string IgnoredSignals;
@@ -52,6 +55,7 @@ class GameProcessTest : public testing::Test {
                         "  echo \"$1\"\n"
                         "  pwd\n"
                         "  echo \"$" + std::string(kVariable) + "\"\n"
+                        "  echo \"$" + std::string(kGameParametersVariable) + "\"\n"
                         "  grep -E '^Sig(Blk|Ign):' /proc/self/status\n"
                         "  ls /proc/self/fd\n"
                         "} > '" + Report + ".part'\n"
@@ -68,6 +72,7 @@ class GameProcessTest : public testing::Test {
     std::getline(lines, report.FirstArgument);
     std::getline(lines, report.WorkingFolder);
     std::getline(lines, report.Variable);
+    std::getline(lines, report.EnvironmentParameters);
     std::getline(lines, report.BlockedSignals);
     std::getline(lines, report.IgnoredSignals);
     for (int fd; lines >> fd;) report.Descriptors.insert(fd);
@@ -90,7 +95,7 @@ TEST_F(GameProcessTest, PassesTheParametersAsOneArgumentInTheInstallFolder) {
   SetEnvironmentVariable(kVariable, "set before the start");
   const std::string parameters = "SrcID=7;Account=a b;Passwd=x\"y';webinfo=one two;";
 
-  const uint32_t pid = StartGameProcess(program, parameters, WorkFolder);
+  const uint32_t pid = StartGameProcess(program, parameters, WorkFolder, "");
   EXPECT_GT(pid, 0u);
   const TReport report = WaitForReport();
   EXPECT_EQ(report.ArgumentCount, "1");
@@ -99,9 +104,82 @@ TEST_F(GameProcessTest, PassesTheParametersAsOneArgumentInTheInstallFolder) {
   EXPECT_EQ(report.Variable, "set before the start");
 }
 
+// What another account of the machine reads of a process's command line and
+// environment: "-" for what it may not read.
+struct TOutsiderView {
+  std::string CommandLine;
+  std::string Environment;
+};
+
+// Reads both in a child that has become the unprivileged user "nobody".
+std::optional<TOutsiderView> ViewAsAnotherUser(uint32_t pid) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return std::nullopt;
+  const std::string cmdline = "/proc/" + std::to_string(pid) + "/cmdline";
+  const std::string environ_path = "/proc/" + std::to_string(pid) + "/environ";
+  const pid_t child = fork();
+  if (child == 0) {
+    // Only calls that are safe after fork from here on.
+    constexpr uid_t kNobody = 65534;
+    if (setresgid(kNobody, kNobody, kNobody) != 0 || setresuid(kNobody, kNobody, kNobody) != 0) _exit(2);
+    for (const char* path : {cmdline.c_str(), environ_path.c_str()}) {
+      char bytes[4096];
+      const int fd = open(path, O_RDONLY);
+      ssize_t size = fd < 0 ? -1 : read(fd, bytes, sizeof bytes);
+      if (size < 0) {
+        bytes[0] = '-';
+        size = 1;
+      }
+      for (ssize_t i = 0; i < size; ++i)
+        if (bytes[i] == '\0') bytes[i] = ' ';
+      bytes[size] = '\n';
+      if (write(pipe_fds[1], bytes, static_cast<size_t>(size) + 1) < 0) _exit(3);
+    }
+    _exit(0);
+  }
+  close(pipe_fds[1]);
+  std::string output;
+  char buffer[4096];
+  for (ssize_t got; (got = read(pipe_fds[0], buffer, sizeof buffer)) > 0;)
+    output.append(buffer, static_cast<size_t>(got));
+  close(pipe_fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  std::istringstream lines(output);
+  TOutsiderView view;
+  std::getline(lines, view.CommandLine);
+  std::getline(lines, view.Environment);
+  return view;
+}
+
+TEST_F(GameProcessTest, ParametersInTheEnvironmentReachTheGameButNoOtherAccount) {
+  // The game stays until the test has looked at it.
+  const std::string program = WriteGame("game", fs::perms::owner_all);
+  test::PutFile(program, test::FileContent(program) + "sleep 30\n");
+  // A value the browser itself was started with is never passed on.
+  SetEnvironmentVariable(kGameParametersVariable, "inherited");
+  const uint32_t stale = StartGameProcess(program, "SrcID=1;", WorkFolder, "");
+  EXPECT_EQ(WaitForReport().EnvironmentParameters, "");
+  kill(static_cast<pid_t>(stale), SIGKILL);
+  fs::remove(Report);
+
+  const uint32_t pid = StartGameProcess(program, "SrcID=1;Account=a;", WorkFolder, "SrcID=1;Account=a;Passwd=secret;");
+  const TReport report = WaitForReport();
+  EXPECT_EQ(report.FirstArgument, "SrcID=1;Account=a;");
+  EXPECT_EQ(report.EnvironmentParameters, "SrcID=1;Account=a;Passwd=secret;");
+  const std::optional<TOutsiderView> outsider = ViewAsAnotherUser(pid);
+  kill(static_cast<pid_t>(pid), SIGKILL);
+  if (!outsider) GTEST_SKIP() << "becoming another user needs root";
+  // The command line is everyone's; the environment is not.
+  EXPECT_NE(outsider->CommandLine.find("SrcID=1;Account=a;"), std::string::npos) << outsider->CommandLine;
+  EXPECT_EQ(outsider->CommandLine.find("secret"), std::string::npos);
+  EXPECT_EQ(outsider->Environment, "-");
+}
+
 TEST_F(GameProcessTest, AnEmptyParameterStringGivesNoArgument) {
   const std::string program = WriteGame("game", fs::perms::owner_all);
-  StartGameProcess(program, "", WorkFolder);
+  StartGameProcess(program, "", WorkFolder, "");
   const TReport report = WaitForReport();
   EXPECT_EQ(report.ArgumentCount, "0");
   EXPECT_EQ(report.FirstArgument, "");
@@ -114,7 +192,7 @@ TEST_F(GameProcessTest, TheGameGetsNoDescriptorBeyondTheStandardOnes) {
   ASSERT_EQ(dup2(fd, kLeakedDescriptor), kLeakedDescriptor);
   close(fd);
 
-  StartGameProcess(WriteGame("game", fs::perms::owner_all), "", WorkFolder);
+  StartGameProcess(WriteGame("game", fs::perms::owner_all), "", WorkFolder, "");
   const TReport report = WaitForReport();
   close(kLeakedDescriptor);
   ASSERT_FALSE(report.Descriptors.empty());
@@ -142,7 +220,7 @@ TEST_F(GameProcessTest, TheGameStartsWithDefaultSignals) {
   ignore.sa_handler = SIG_IGN;
   ASSERT_EQ(sigaction(SIGUSR2, &ignore, &previous), 0);
 
-  StartGameProcess(WriteGame("game", fs::perms::owner_all), "", WorkFolder);
+  StartGameProcess(WriteGame("game", fs::perms::owner_all), "", WorkFolder, "");
 
   sigaction(SIGUSR2, &previous, nullptr);
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
@@ -156,7 +234,7 @@ TEST_F(GameProcessTest, TheGameStartsWithDefaultSignals) {
 TEST_F(GameProcessTest, AProgramWithoutExecutePermissionGetsItAndStarts) {
   const std::string program =
       WriteGame("game", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  StartGameProcess(program, "", WorkFolder);
+  StartGameProcess(program, "", WorkFolder, "");
   const fs::perms now = fs::status(program).permissions();
   EXPECT_NE(now & fs::perms::owner_exec, fs::perms::none);
   // The other bits stay as they were.
@@ -166,7 +244,7 @@ TEST_F(GameProcessTest, AProgramWithoutExecutePermissionGetsItAndStarts) {
 }
 
 TEST_F(GameProcessTest, AnEndedGameIsReapedByTheLoop) {
-  const uint32_t pid = StartGameProcess(WriteGame("game", fs::perms::owner_all), "", WorkFolder);
+  const uint32_t pid = StartGameProcess(WriteGame("game", fs::perms::owner_all), "", WorkFolder, "");
   WaitForReport();
   EXPECT_TRUE(RunLoopUntil([&] { return Reaped(pid); }, kWaitMs)) << "process " << pid;
 }
@@ -174,7 +252,7 @@ TEST_F(GameProcessTest, AnEndedGameIsReapedByTheLoop) {
 // The message of the failure to start `program`, or nothing when it started.
 std::string StartFailure(const std::string& program, const std::string& folder) {
   try {
-    StartGameProcess(program, "x", folder);
+    StartGameProcess(program, "x", folder, "");
   } catch (const EQelError& error) {
     return error.what();
   }

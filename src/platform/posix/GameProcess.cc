@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <vector>
 
 #include "platform/Error.h"
@@ -85,7 +86,7 @@ TChildWatches g_child_watches;
 }  // namespace
 
 uint32_t StartGameProcess(const std::string& program, const std::string& parameters,
-                          const std::string& working_folder) {
+                          const std::string& working_folder, const std::string& environment_parameters) {
   MakeRunnable(program);
 
   TSpawnActions actions;
@@ -109,8 +110,19 @@ uint32_t StartGameProcess(const std::string& program, const std::string& paramet
   if (!parameters.empty()) argv.push_back(const_cast<char*>(parameters.c_str()));
   argv.push_back(nullptr);
 
+  // /proc/<pid>/environ is readable by the user alone, unlike the command line.
+  const std::string prefix = std::string(kGameParametersVariable) + "=";
+  const std::string variable = prefix + environment_parameters;
+  std::vector<char*> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::string_view(*entry).starts_with(prefix)) continue;
+    environment.push_back(*entry);
+  }
+  if (!environment_parameters.empty()) environment.push_back(const_cast<char*>(variable.c_str()));
+  environment.push_back(nullptr);
+
   pid_t pid = 0;
-  Check(posix_spawn(&pid, program.c_str(), actions.Get(), attributes.Get(), argv.data(), environ),
+  Check(posix_spawn(&pid, program.c_str(), actions.Get(), attributes.Get(), argv.data(), environment.data()),
         program);
   // Nobody waits for the game; the loop collects its exit status when it ends.
   g_child_watches.Add(pid);
