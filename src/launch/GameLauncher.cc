@@ -76,6 +76,10 @@ void TGameLauncher::Start() {
     if (!Locks_->OpenMutex()) return Fail(leMutexFailed);
     if (!Locks_->OpenSemaphore()) return Fail(leSemaphoreFailed);
     InstallPath_ = Register_->GetPath(GameId_);
+    // A folder that others can change may hold their code by now; the
+    // record stays for the user to repair.
+    if (!InstallPath_.empty() && !RecordedFolderIsSafe(Services_, PluginDir_, InstallPath_))
+      return Fail(leInstallPath);
     if (InstallPath_.empty()) {
       InstallPath_ = ChooseInstallFolder(Services_, PluginDir_, GameId_, RequiredSpaceMB_);
       if (InstallPath_.empty()) return Fail(leInstallPath);

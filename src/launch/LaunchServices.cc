@@ -12,6 +12,7 @@ TLaunchServices DefaultLaunchServices() {
   services.Windows = &DefaultWindowSystem();
   services.FreeSpace = &BytesAvailableToCaller;
   services.InstallRoots = &FallbackInstallRoots;
+  services.TrustOf = &TrustOfFolder;
   services.StartProcess = &StartGameProcess;
   return services;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/FolderTrust.h"
 #include "platform/Module.h"
 #include "platform/NativeWindows.h"
 
@@ -23,6 +24,8 @@ struct TLaunchServices {
   std::function<std::optional<uint64_t>(const std::string& folder)> FreeSpace;
   // Roots a new install may go under when the plug-in's folder lacks space.
   std::function<std::vector<std::string>()> InstallRoots;
+  // Who may change what the folder holds (see TrustOfFolder).
+  std::function<TFolderTrust(const std::string& folder)> TrustOf;
   // Starts the game program (see StartGameProcess); answers its process id
   // or raises EQelError.
   std::function<uint32_t(const std::string& program, const std::string& parameters,

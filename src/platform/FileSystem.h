@@ -30,7 +30,8 @@ class TFileSystem {
   // A regular file (a link is followed).
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
-  // One level; true when the folder exists afterwards.
+  // One level, closed to writes by group and others; true when the folder
+  // exists afterwards.
   virtual bool CreateDirectory(const std::string& path) = 0;
 
   // The whole content. Raises EQelError when the file is missing or cannot

@@ -44,7 +44,9 @@ class TPosixFileSystem final : public TFileSystem {
   }
 
   bool CreateDirectory(const std::string& path) override {
-    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    // Closed to writes by group and others, whatever the umask: code is
+    // loaded from the folders made here.
+    if (::mkdir(path.c_str(), 0755) == 0) return true;
     return errno == EEXIST && DirectoryExists(path);
   }
 
