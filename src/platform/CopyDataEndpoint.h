@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "platform/WindowHandle.h"
 
 namespace qel {
+
+class TCopyDataSocketFile;
 
 // Another endpoint already receives for the window.
 class EWindowTaken : public EQelError {
@@ -74,7 +77,8 @@ class TCopyDataEndpoint {
  private:
   TWindowHandle Window_;
   int Socket_ = -1;
-  std::vector<uint8_t> Datagram_;  // receive buffer for blocks sent inline
+  std::unique_ptr<TCopyDataSocketFile> File_;  // the name the socket is bound to
+  std::vector<uint8_t> Datagram_;              // receive buffer for blocks sent inline
 };
 
 }  // namespace qel

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/CopyDataSocketFile.h"
 #include "platform/posix/CopyDataWire.h"
 
 namespace qel::test {
@@ -32,11 +33,13 @@ bool SendRawDatagram(uint64_t window, std::span<const uint8_t> datagram,
                      std::span<const int> descriptors) {
   OwnedDescriptor fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   if (fd.get() < 0) return false;
-  const std::string name = CopyDataAddress(static_cast<TWindowHandle>(window));
+  const TFileDescriptor folder = OpenCopyDataFolder();
+  const std::string path = "/proc/self/fd/" + std::to_string(folder.Get()) + "/" +
+                           CopyDataSocketName(static_cast<TWindowHandle>(window));
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path + 1, name.data(), name.size());
-  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
 
   iovec part{const_cast<uint8_t*>(datagram.data()), datagram.size()};
   msghdr message{};

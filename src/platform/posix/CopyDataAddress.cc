@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -9,7 +7,8 @@
 namespace qel {
 namespace {
 
-// Room in sockaddr_un's 108-byte path for the display part of a name.
+// Room for the display part of a name: with "/proc/self/fd/<fd>/" before it
+// the whole still fits sockaddr_un's 108-byte path.
 constexpr size_t kLongestDisplayPart = 48;
 
 // ":0.0" and ":0" are the same server; the screen does not matter here.
@@ -35,10 +34,10 @@ std::string DisplayPart() {
 
 }  // namespace
 
-std::string CopyDataAddress(TWindowHandle window) {
+std::string CopyDataSocketName(TWindowHandle window) {
   char tail[64];
   std::snprintf(tail, sizeof tail, ".%llx", static_cast<unsigned long long>(window));
-  return "qel-copydata." + std::to_string(getuid()) + "." + DisplayPart() + tail;
+  return "qel-copydata." + DisplayPart() + tail;
 }
 
 }  // namespace qel

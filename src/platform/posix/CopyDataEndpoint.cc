@@ -7,7 +7,6 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +16,7 @@
 #include <string>
 
 #include "platform/Error.h"
+#include "platform/posix/CopyDataSocketFile.h"
 #include "platform/posix/CopyDataWire.h"
 #include "platform/posix/FileDescriptor.h"
 
@@ -25,23 +25,6 @@ namespace {
 
 // Descriptors a datagram may carry before it is cut (and dropped).
 constexpr size_t kMostDescriptors = 4;
-
-struct TAddress {
-  sockaddr_un Un{};
-  socklen_t Length = 0;
-};
-
-TAddress AddressOf(TWindowHandle window) {
-  const std::string name = CopyDataAddress(window);
-  TAddress address;
-  address.Un.sun_family = AF_UNIX;
-  // Abstract namespace: a leading NUL, then the name without a terminator.
-  const size_t room = sizeof address.Un.sun_path - 1;
-  const size_t length = name.size() < room ? name.size() : room;
-  std::memcpy(address.Un.sun_path + 1, name.data(), length);
-  address.Length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
-  return address;
-}
 
 TFileDescriptor NewDatagramSocket() {
   return TFileDescriptor(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
@@ -72,7 +55,8 @@ TFileDescriptor BlockFile(std::span<const uint8_t> block) {
 TCopyDataSent SendUntil(int fd, const msghdr& message, size_t expected, int64_t deadline_ms) {
   for (;;) {
     const ssize_t n = sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n >= 0) return static_cast<size_t>(n) == expected ? TCopyDataSent::Taken : TCopyDataSent::Failed;
+    if (n >= 0)
+      return static_cast<size_t>(n) == expected ? TCopyDataSent::Taken : TCopyDataSent::Failed;
     if (errno == EINTR) continue;
     if (errno == ECONNREFUSED) return TCopyDataSent::NoReceiver;  // it went meanwhile
     if (errno != EAGAIN && errno != EWOULDBLOCK) return TCopyDataSent::Failed;
@@ -111,11 +95,17 @@ TCopyDataSent SendCopyDataTo(TWindowHandle target, TWindowHandle sender, uint32_
   const int64_t deadline = NowMs() + (timeout_ms > 0 ? timeout_ms : 0);
   TFileDescriptor fd = NewDatagramSocket();
   if (!fd.Valid()) return TCopyDataSent::Failed;
-  const TAddress address = AddressOf(target);
-  // Fails at once when nobody listens for the window.
-  if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address.Un), address.Length) != 0)
-    return errno == ECONNREFUSED || errno == ENOENT ? TCopyDataSent::NoReceiver
-                                                    : TCopyDataSent::Failed;
+  // Fails at once when nobody listens for the window, and before a byte
+  // goes out when the socket found is not the user's own.
+  int refusal;
+  try {
+    refusal = ConnectCopyDataSocket(fd.Get(), OpenCopyDataFolder(), CopyDataSocketName(target));
+  } catch (const EQelError&) {
+    return TCopyDataSent::Failed;  // no private folder to look in
+  }
+  if (refusal != 0)
+    return refusal == ECONNREFUSED || refusal == ENOENT ? TCopyDataSent::NoReceiver
+                                                        : TCopyDataSent::Failed;
 
   TCopyDataHeader header{sender, tag, static_cast<uint32_t>(block.size())};
   iovec parts[2] = {{&header, sizeof header}, {const_cast<uint8_t*>(block.data()), block.size()}};
@@ -153,19 +143,13 @@ TCopyDataEndpoint::TCopyDataEndpoint(TWindowHandle window) : Window_(window) {
   const int on = 1;
   if (setsockopt(fd.Get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0)
     throw EQelError(std::string("Cannot ask for copy-data credentials: ") + strerror(errno));
-  const TAddress address = AddressOf(window);
-  if (bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address.Un), address.Length) != 0) {
-    const int error = errno;
-    const std::string text = "Cannot receive copy-data messages for window " +
-                             std::to_string(window) + ": " + strerror(error);
-    if (error == EADDRINUSE) throw EWindowTaken(text);
-    throw EQelError(text);
-  }
+  File_ = std::make_unique<TCopyDataSocketFile>(fd.Get(), CopyDataSocketName(window));
   Datagram_.resize(sizeof(TCopyDataHeader) + kInlineCopyData);
   Socket_ = fd.Release();
 }
 
 TCopyDataEndpoint::~TCopyDataEndpoint() {
+  File_.reset();  // while the socket still holds it
   if (Socket_ >= 0) close(Socket_);
 }
 
@@ -214,7 +198,7 @@ TCopyDataReceipt TCopyDataEndpoint::ReceiveOne(TCopyDataBlock& received) {
     } else if (c->cmsg_type == SCM_CREDENTIALS && c->cmsg_len >= CMSG_LEN(sizeof(ucred))) {
       ucred credentials;
       std::memcpy(&credentials, CMSG_DATA(c), sizeof credentials);
-      sameUser = credentials.uid == getuid();
+      sameUser = credentials.uid == getuid();  // the folder's rights are not trusted alone
     }
   }
   if (!sameUser || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0)

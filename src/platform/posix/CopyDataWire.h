@@ -1,6 +1,7 @@
-// How copy-data messages travel on Linux: one datagram on a Unix socket in
-// the abstract namespace, named after the receiving window (and the user and
-// X display, since window ids are only unique per display). The datagram
+// How copy-data messages travel on Linux: one datagram on a Unix socket whose
+// file lies in the user's private runtime folder (CopyDataSocketFile.h),
+// named after the receiving window and the X display, since window ids are
+// only unique per display. The datagram
 // starts with TCopyDataHeader; a block up to kInlineCopyData bytes follows it
 // in the datagram, a larger one travels in a memory file whose descriptor
 // the datagram carries (SCM_RIGHTS), exactly `Size` bytes long.
@@ -28,8 +29,8 @@ static_assert(offsetof(TCopyDataHeader, Sender) == 0);
 static_assert(offsetof(TCopyDataHeader, Tag) == 8);
 static_assert(offsetof(TCopyDataHeader, Size) == 12);
 
-// The socket name of a window's listener, without the abstract namespace's
-// leading NUL: depends on the user and on $DISPLAY (screen number ignored).
-std::string CopyDataAddress(TWindowHandle window);
+// The file name of a window's listening socket in the runtime folder:
+// depends on $DISPLAY (screen number ignored) and the window.
+std::string CopyDataSocketName(TWindowHandle window);
 
 }  // namespace qel
