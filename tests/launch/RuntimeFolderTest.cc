@@ -1,5 +1,6 @@
 // Where the named objects' files live on POSIX systems, and what folder is
 // refused there.
+#include "platform/posix/ObjectFileName.h"
 #include "platform/posix/RuntimeFolder.h"
 
 #include <gtest/gtest.h>

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/Error.h"
+#include "platform/posix/ObjectFileName.h"
 #include "platform/posix/RuntimeFolder.h"
 
 namespace qel {

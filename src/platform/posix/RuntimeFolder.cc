@@ -1,7 +1,6 @@
 #include "platform/posix/RuntimeFolder.h"
 
 #include <fcntl.h>
-#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,11 +16,6 @@
 namespace qel {
 namespace {
 
-// Longest escaped name kept whole; with the suffix it stays well inside
-// the 255 bytes a file name may have.
-constexpr std::size_t kWholeNameLimit = 200;
-constexpr std::size_t kCutNameLength = 120;
-
 std::mutex& OverrideLock() {
   static std::mutex lock;
   return lock;
@@ -32,34 +26,13 @@ std::string& OverrideFolder() {
   return folder;
 }
 
-bool IsPlainByte(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-         c == '_' || c == '-';
-}
-
-std::string Escape(std::string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string escaped;
-  escaped.reserve(name.size());
-  for (const char ch : name) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (IsPlainByte(c)) {
-      escaped += ch;
-    } else {
-      escaped += '%';
-      escaped += kHex[c >> 4];
-      escaped += kHex[c & 0xF];
-    }
+// Makes each missing folder of the absolute `path`, 0700; the folders that
+// exist stay as they are.
+void MakeMissingFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    ::mkdir(path.substr(0, slash).c_str(), 0700);
+    if (slash == std::string::npos) return;
   }
-  return escaped;
-}
-
-std::string Sha256Hex(std::string_view bytes) {
-  gchar* digest = g_compute_checksum_for_data(
-      G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
-  std::string hex(digest);
-  g_free(digest);
-  return hex;
 }
 
 // "<runtime dir>/qelgame"; empty when the runtime folder is not set or is
@@ -124,7 +97,7 @@ TRuntimeFolder OpenRuntimeFolder(const TRuntimeFolderPlace& place) {
   if (auto folder = attempt(TempRuntimeFolderPath(place))) return std::move(*folder);
   if (!fallen_back && !fallback.empty()) {
     // A fresh account may have no cache folder yet; the XDG rules make it 0700.
-    g_mkdir_with_parents(place.CacheHome.c_str(), 0700);
+    MakeMissingFolders(place.CacheHome);
     if (auto folder = attempt(fallback)) return std::move(*folder);
   }
   throw EQelError("no private runtime folder: " + refusals);
@@ -154,19 +127,6 @@ TFileDescriptor OpenNamedObjectFolder() {
   const TRuntimeFolderPlace place = CurrentRuntimeFolderPlace();
   if (folder.empty()) return OpenRuntimeFolder(place).Folder;
   return OpenPrivateFolder(folder, place.Uid);
-}
-
-std::string ObjectFileName(std::string_view name, std::string_view suffix) {
-  std::string escaped = Escape(name);
-  if (escaped.size() > kWholeNameLimit) {
-    std::size_t cut = kCutNameLength;
-    // Never end inside a three-byte escape.
-    const std::size_t percent = escaped.rfind('%', cut - 1);
-    if (percent != std::string::npos && percent + 3 > cut) cut = percent;
-    escaped = escaped.substr(0, cut) + "~" + Sha256Hex(name);
-  }
-  escaped += suffix;
-  return escaped;
 }
 
 }  // namespace qel
