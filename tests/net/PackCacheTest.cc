@@ -97,9 +97,10 @@ TEST_F(PackCacheTest, AFreshPackPassesThroughASmallRingWholeHashedAndRecordedAft
   EXPECT_TRUE(ReadFileBytes(Path) == pack);
   ASSERT_TRUE(cache->SignedDigest().has_value());
   EXPECT_EQ(*cache->SignedDigest(), SignedDigestOf(pack));
-  // Old bytes given up first, then the validator, then growing sizes up to the pack's.
+  // Old bytes given up first, then the validator, then growing sizes up to
+  // the pack's: those between only as the background flusher gets to them.
   EXPECT_EQ(Recorded.Validators, std::vector<std::string>{"\"v1\""});
-  ASSERT_GE(Recorded.Sizes.size(), 3u);
+  ASSERT_GE(Recorded.Sizes.size(), 2u);
   EXPECT_EQ(Recorded.Sizes.front(), 0);
   EXPECT_TRUE(std::is_sorted(Recorded.Sizes.begin(), Recorded.Sizes.end()));
   EXPECT_EQ(Recorded.Sizes.back(), static_cast<int32_t>(pack.size()));
