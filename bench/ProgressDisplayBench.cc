@@ -66,7 +66,7 @@ const TPictures& Pictures() {
 // A form filling a 1024 x 768 window of `windows`, shown in `mode`.
 struct TShownForm {
   TShownForm(TWindowSystem& windows, TProgressMode mode) : Form(windows) {
-    Parent = windows.CreateWindow(0, 0, 0, kWidth, kHeight);
+    Parent = windows.CreatePlainWindow(0, 0, 0, kWidth, kHeight);
     Form.SetBounds(0, 0, kWidth, kHeight);
     Form.SetParentWindow(Parent);
     Form.SetVisible(true);

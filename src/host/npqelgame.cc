@@ -172,10 +172,19 @@ NPError QEL_OSCALL NP_GetEntryPoints(NPPluginFuncs* plugin) {
   return NPERR_NO_ERROR;
 }
 
-NPError QEL_OSCALL NP_Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* plugin) {
+namespace {
+
+// `plugin` is null where the browser asks NP_GetEntryPoints for the table.
+NPError Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* plugin) {
   NPError result = AcceptBrowserFuncs(browser);
   if (result != NPERR_NO_ERROR || plugin == nullptr) return result;
   return NP_GetEntryPoints(plugin);
+}
+
+}  // namespace
+
+NPError QEL_OSCALL NP_Initialize(QEL_NP_INITIALIZE_PARAMETERS) {
+  return Initialize(QEL_NP_INITIALIZE_ARGUMENTS);
 }
 
 NPError QEL_OSCALL NP_Shutdown(void) { return NPERR_NO_ERROR; }

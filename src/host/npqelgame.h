@@ -1,10 +1,10 @@
-// The library's exports, in the form Linux browsers look for.
+// The library's exports, in the form the platform's browsers look for.
 #pragma once
 
 #include "host/NPApi.h"
 #include "platform/Export.h"
 
-QEL_EXPORT NPError QEL_OSCALL NP_Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* plugin);
+QEL_EXPORT NPError QEL_OSCALL NP_Initialize(QEL_NP_INITIALIZE_PARAMETERS);
 QEL_EXPORT NPError QEL_OSCALL NP_GetEntryPoints(NPPluginFuncs* plugin);
 QEL_EXPORT NPError QEL_OSCALL NP_Shutdown(void);
 QEL_EXPORT const char* NP_GetMIMEDescriptionFunc(void);

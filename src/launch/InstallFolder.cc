@@ -23,7 +23,7 @@ bool KeepsOurEntries(const TLaunchServices& services, const std::string& folder)
 
 // Made when missing (closed to group and others), and the user's alone.
 bool MakeOwnFolder(const TLaunchServices& services, const std::string& folder) {
-  return services.Files->CreateDirectory(folder) && UsersAlone(services, folder);
+  return services.Files->MakeDirectory(folder) && UsersAlone(services, folder);
 }
 
 std::string ParentOf(const std::string& folder) {

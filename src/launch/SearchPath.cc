@@ -34,12 +34,12 @@ bool HasEntry(std::string_view path, std::string_view folder) {
 void AddToSearchPath(const std::string& folder) {
   static std::mutex lock;
   const std::lock_guard<std::mutex> hold(lock);
-  const std::optional<std::string> path = GetEnvironmentVariable("PATH");
+  const std::optional<std::string> path = ReadEnvironmentVariable("PATH");
   if (!path || path->empty()) {
-    SetEnvironmentVariable("PATH", folder);
+    WriteEnvironmentVariable("PATH", folder);
   } else if (!HasEntry(*path, folder)) {
     const std::string added = (std::string(1, kSearchPathSeparator) + folder).substr(0, kMaxAdded);
-    SetEnvironmentVariable("PATH", *path + added);
+    WriteEnvironmentVariable("PATH", *path + added);
   }
 }
 

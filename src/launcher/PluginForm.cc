@@ -43,7 +43,7 @@ void TfrmPlugin::SetVisible(bool visible) {
 }
 
 void TfrmPlugin::MakeHandle(TWindowHandle parent) {
-  const TWindowHandle handle = Windows_.CreateWindow(parent, Left_, Top_, Width_, Height_);
+  const TWindowHandle handle = Windows_.CreatePlainWindow(parent, Left_, Top_, Width_, Height_);
   if (handle == 0) return;
   if (!Visible_) Windows_.ShowWindow(handle, false);
   try {
@@ -101,7 +101,7 @@ void TfrmPlugin::Paint(TWindowCanvas& canvas, const TRect& area) {
     canvas.FillRect({shown.Right, shown.Top, area.Right, shown.Bottom}, kFormColor);
   }
   if (lbStep.Visible && !Intersection(area, LabelBounds()).Empty())
-    canvas.DrawText(lbStep.Left, lbStep.Top, lbStep.Caption, LabelFontHeight(), kLabelTextColor, kFormColor);
+    canvas.DrawLabel(lbStep.Left, lbStep.Top, lbStep.Caption, LabelFontHeight(), kLabelTextColor, kFormColor);
 }
 
 }  // namespace qel

@@ -61,7 +61,7 @@ NPWindow TPluginHostWindow::Adopt(const NPWindow& given) {
     if (NPN_GetValue(Instance_, NPNVnetscapeWindow, &top_level) == NPERR_NO_ERROR && top_level != 0) {
       const auto width = static_cast<int32_t>(std::min<uint32_t>(given.width, INT32_MAX));
       const auto height = static_cast<int32_t>(std::min<uint32_t>(given.height, INT32_MAX));
-      Own_ = Windows_.CreateWindow(top_level, 0, 0, width, height);
+      Own_ = Windows_.CreatePlainWindow(top_level, 0, 0, width, height);
       if (Own_ != 0) Windows_.ShowWindow(Own_, false);
       Shown_ = false;
     }

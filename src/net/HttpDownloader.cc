@@ -86,7 +86,7 @@ TPackCacheRecords THttpDownloader::CacheRecords(TPackKind Kind) const {
       .RecordValidator =
           [this, Kind](const std::string& validator) {
             if (validator.empty()) {
-              if (!Files().DeleteFile(TagPath(Kind))) throw EQelError("cannot delete " + TagPath(Kind));
+              if (!Files().RemoveFile(TagPath(Kind))) throw EQelError("cannot delete " + TagPath(Kind));
             } else {
               WriteFileAtomically(Files(), TagPath(Kind), validator);
             }
@@ -208,8 +208,8 @@ void THttpDownloader::StartExtraction(TPackKind Kind) {
               // Emptied here, where freeing a large file's blocks keeps
               // nobody waiting; nothing reads the mapping any more.
               transfer.Cache->Discard();
-              Files().DeleteFile(CachePath(Kind));
-              Files().DeleteFile(TagPath(Kind));
+              Files().RemoveFile(CachePath(Kind));
+              Files().RemoveFile(TagPath(Kind));
             },
     });
   } catch (const std::exception&) {

@@ -11,11 +11,11 @@ void WriteFileAtomically(TFileSystem& files, const std::string& path, std::strin
   try {
     // A pending file left by a crash, or a link planted in its place, goes
     // first: the new content is never written through it.
-    files.DeleteFile(pending);
+    files.RemoveFile(pending);
     files.WriteFile(pending, bytes);
     files.RenameFile(pending, path);
   } catch (const EQelError&) {
-    files.DeleteFile(pending);
+    files.RemoveFile(pending);
     throw;
   }
 }

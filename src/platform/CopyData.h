@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 
 #include "platform/CopyDataEndpoint.h"
@@ -35,15 +36,17 @@ class TCopyDataListener {
   TCopyDataListener(const TCopyDataListener&) = delete;
   TCopyDataListener& operator=(const TCopyDataListener&) = delete;
 
-  TWindowHandle Window() const { return Endpoint_.Window(); }
+  TWindowHandle Window() const { return Window_; }
+
+  // How blocks reach the plug-in thread; each system has its own.
+  struct TReception;
 
  private:
-  // One turn of the loop's watch on the endpoint: a GLib source result.
-  static int OnReadable(void* self);
+  void Deliver(TCopyDataBlock& received);
 
-  TCopyDataEndpoint Endpoint_;
+  TWindowHandle Window_;
   TCopyDataHandler Handler_;
-  unsigned SourceId_ = 0;
+  std::unique_ptr<TReception> Reception_;
 };
 
 }  // namespace qel

@@ -32,7 +32,7 @@ class TFileSystem {
   virtual bool DirectoryExists(const std::string& path) = 0;
   // One level, closed to writes by group and others; true when the folder
   // exists afterwards.
-  virtual bool CreateDirectory(const std::string& path) = 0;
+  virtual bool MakeDirectory(const std::string& path) = 0;
 
   // The whole content. Raises EQelError when the file is missing or cannot
   // be read, EFileTooLarge when it holds more than max_bytes.
@@ -44,7 +44,7 @@ class TFileSystem {
   // power loss. Raises EQelError.
   virtual void RenameFile(const std::string& from, const std::string& to) = 0;
   // True when the file is gone afterwards.
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
 };
 
 // The operating system's file system.

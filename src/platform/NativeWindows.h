@@ -31,7 +31,7 @@ class TWindowCanvas {
   virtual void FillRect(const TRect& rect, TColor color) = 0;
   // `text` in the label font of `font_height` pixels, its box (TextExtent)
   // at (x, y) filled with `background` first.
-  virtual void DrawText(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor color,
+  virtual void DrawLabel(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor color,
                         TColor background) = 0;
 };
 
@@ -83,7 +83,7 @@ class TWindowSystem {
 
   // A plain window of the given size, a child of `parent` (0: a top-level
   // window), shown. 0 when it cannot be made.
-  virtual TWindowHandle CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
+  virtual TWindowHandle CreatePlainWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
                                      int32_t height) = 0;
   virtual void DestroyWindow(TWindowHandle window) = 0;
 

@@ -14,8 +14,8 @@ inline constexpr char kSearchPathSeparator = ';';
 inline constexpr char kSearchPathSeparator = ':';
 #endif
 
-std::optional<std::string> GetEnvironmentVariable(const std::string& name);
+std::optional<std::string> ReadEnvironmentVariable(const std::string& name);
 // Raises EQelError when the variable cannot be set.
-void SetEnvironmentVariable(const std::string& name, const std::string& value);
+void WriteEnvironmentVariable(const std::string& name, const std::string& value);
 
 }  // namespace qel

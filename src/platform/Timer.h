@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 namespace qel {
 
@@ -21,15 +22,18 @@ class TTimer {
   void SetInterval(unsigned milliseconds);  // default 50
   unsigned Interval() const { return Interval_; }
   void SetEnabled(bool enabled);
-  bool Enabled() const { return SourceId_ != 0; }
+  bool Enabled() const { return Ticking_ != nullptr; }
+
+  // The loop's registration of a running timer; each system keeps its own.
+  struct TTicking;
 
  private:
-  static int OnTick(void* self);
   void Restart();
+  void Tick();
 
   std::function<void()> Handler_;
   unsigned Interval_ = 50;
-  unsigned SourceId_ = 0;
+  std::unique_ptr<TTicking> Ticking_;  // null while disabled
 };
 
 }  // namespace qel

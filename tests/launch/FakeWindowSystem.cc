@@ -71,7 +71,7 @@ bool TFakeWindowSystem::CloseWindow(TWindowHandle window, int) {
   return !IsWindow(window);
 }
 
-TWindowHandle TFakeWindowSystem::CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
+TWindowHandle TFakeWindowSystem::CreatePlainWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
                                               int32_t height) {
   const TWindowHandle window = Next_++;
   Windows[window] = TWindow{"", "", 0, parent, x, y, width, height, true};
@@ -95,7 +95,7 @@ class TFakeCanvas final : public TWindowCanvas {
     Screen_.CopyRect(x, y, bitmap, area);
   }
   void FillRect(const TRect& rect, TColor color) override { Screen_.FillRect(rect, color); }
-  void DrawText(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor,
+  void DrawLabel(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor,
                 TColor background) override {
     const TWindowSize box = Windows_.TextExtent(text, font_height);
     Screen_.FillRect(TRect::OfSize(x, y, box.Width, box.Height), background);

@@ -74,7 +74,7 @@ class TFakeWindowSystem : public TWindowSystem {
   bool SetParent(TWindowHandle window, TWindowHandle parent) override;
   TWindowHandle GetParent(TWindowHandle window) override;
   bool CloseWindow(TWindowHandle window, int timeout_ms) override;
-  TWindowHandle CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width, int32_t height) override;
+  TWindowHandle CreatePlainWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width, int32_t height) override;
   void DestroyWindow(TWindowHandle window) override;
   void SetPaintHandler(TWindowHandle window, TPaintHandler paint) override;
   void Repaint(TWindowHandle window, const TRect& area) override;

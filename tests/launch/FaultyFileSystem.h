@@ -23,7 +23,7 @@ class TFaultyFileSystem : public TFileSystem {
 
   bool FileExists(const std::string& path) override { return Real().FileExists(path); }
   bool DirectoryExists(const std::string& path) override { return Real().DirectoryExists(path); }
-  bool CreateDirectory(const std::string& path) override { return Real().CreateDirectory(path); }
+  bool MakeDirectory(const std::string& path) override { return Real().MakeDirectory(path); }
   std::string ReadFile(const std::string& path, uint64_t max_bytes) override {
     return Real().ReadFile(path, max_bytes);
   }
@@ -41,7 +41,7 @@ class TFaultyFileSystem : public TFileSystem {
     if (FailRename) throw EQelError("cannot rename");
     Real().RenameFile(from, to);
   }
-  bool DeleteFile(const std::string& path) override { return Real().DeleteFile(path); }
+  bool RemoveFile(const std::string& path) override { return Real().RemoveFile(path); }
 
  private:
   static TFileSystem& Real() { return DefaultFileSystem(); }

@@ -37,12 +37,12 @@ TEST_F(FileSystemTest, TellsFilesFromFoldersAndMakesOneFolderLevel) {
   EXPECT_FALSE(Files_.FileExists(Folder_.Path()));
   EXPECT_TRUE(Files_.DirectoryExists(Folder_.Path()));
 
-  EXPECT_TRUE(Files_.CreateDirectory(Folder_ / "sub"));
-  EXPECT_TRUE(Files_.CreateDirectory(Folder_ / "sub"));
-  EXPECT_FALSE(Files_.CreateDirectory(Folder_ / "a/b"));
-  EXPECT_FALSE(Files_.CreateDirectory(Folder_ / "f"));
-  EXPECT_TRUE(Files_.DeleteFile(Folder_ / "f"));
-  EXPECT_TRUE(Files_.DeleteFile(Folder_ / "f"));
+  EXPECT_TRUE(Files_.MakeDirectory(Folder_ / "sub"));
+  EXPECT_TRUE(Files_.MakeDirectory(Folder_ / "sub"));
+  EXPECT_FALSE(Files_.MakeDirectory(Folder_ / "a/b"));
+  EXPECT_FALSE(Files_.MakeDirectory(Folder_ / "f"));
+  EXPECT_TRUE(Files_.RemoveFile(Folder_ / "f"));
+  EXPECT_TRUE(Files_.RemoveFile(Folder_ / "f"));
   EXPECT_FALSE(Files_.FileExists(Folder_ / "f"));
 }
 

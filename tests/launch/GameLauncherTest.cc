@@ -61,7 +61,7 @@ TEST_F(LauncherTest, AFreshInstallRunsThroughEveryStateToTheRunningGame) {
   // The update module's folder went on the search path first.
   EXPECT_NE(std::string(getenv("PATH")).find(launcher->InstallPath()), std::string::npos);
 
-  const TWindowHandle host = Windows_.CreateWindow(0, 0, 0, 800, 600);
+  const TWindowHandle host = Windows_.CreatePlainWindow(0, 0, 0, 800, 600);
   launcher->SetLaunchInfo("abc", "", "", 7, 0, 3);
   launcher->Launch(host);
   EXPECT_EQ(launcher->State(), lsStarting);
@@ -97,7 +97,7 @@ TEST_F(LauncherTest, AWindowAlreadyOpenAtLaunchIsEmbeddedAtOnce) {
   auto launcher = NewLauncher();
   BringToReady(*launcher);
   const TWindowHandle game = Windows_.AddTopLevel(kWindowTitle, kWindowClass, kGamePid);
-  const TWindowHandle host = Windows_.CreateWindow(0, 0, 0, 640, 480);
+  const TWindowHandle host = Windows_.CreatePlainWindow(0, 0, 0, 640, 480);
   launcher->Launch(host);
   EXPECT_EQ(launcher->State(), lsRunning);
   EXPECT_EQ(Windows_.GetParent(game), host);
@@ -113,7 +113,7 @@ TEST_F(LauncherTest, AGameThatReadsItsEnvironmentGetsThePasswordThereAloneOthers
     auto launcher = NewLauncher();
     BringToReady(*launcher, {.MoreLines = setting});
     launcher->SetLaunchInfo("abc", "pw", "", 7, 0, 3);
-    launcher->Launch(Windows_.CreateWindow(0, 0, 0, 640, 480));
+    launcher->Launch(Windows_.CreatePlainWindow(0, 0, 0, 640, 480));
     ASSERT_EQ(Started_.size(), 1u);
     const bool reads_environment = setting.find("=1") != std::string::npos;
     EXPECT_EQ(Started_[0].Parameters, reads_environment ? "SrcID=7;Account=abc;GSID=3;" : full);
@@ -211,7 +211,7 @@ TEST_F(LauncherTest, ANewInstallNeedsTwiceTheDiskSizeAndAtLeastAHundredMiB) {
 
 TEST_F(LauncherTest, LaunchOutsideReadyDoesNothing) {
   auto launcher = NewLauncher();
-  const TWindowHandle host = Windows_.CreateWindow(0, 0, 0, 10, 10);
+  const TWindowHandle host = Windows_.CreatePlainWindow(0, 0, 0, 10, 10);
   launcher->Launch(host);
   EXPECT_EQ(launcher->State(), lsIdle);
   launcher->Start();

@@ -69,7 +69,7 @@ TEST(GameWindowSearchTest, TitlesAreComparedAsFarAsTheTitleBufferReaches) {
 
 TEST(EmbedWindowTest, TheWindowTakesTheHostsSizeAndIsShownEvenWhenReparentingFails) {
   TFakeWindowSystem windows;
-  const TWindowHandle host = windows.CreateWindow(0, 0, 0, 320, 240);
+  const TWindowHandle host = windows.CreatePlainWindow(0, 0, 0, 320, 240);
   const TWindowHandle game = windows.AddTopLevel("G", "C", 1);
   EXPECT_TRUE(EmbedWindow(windows, game, host));
   EXPECT_EQ(windows.GetParent(game), host);
@@ -86,29 +86,29 @@ TEST(EmbedWindowTest, TheWindowTakesTheHostsSizeAndIsShownEvenWhenReparentingFai
 
 class SearchPathTest : public testing::Test {
  protected:
-  SearchPathTest() : Saved_(GetEnvironmentVariable("PATH")) {}
+  SearchPathTest() : Saved_(ReadEnvironmentVariable("PATH")) {}
   ~SearchPathTest() override {
     if (Saved_) {
-      SetEnvironmentVariable("PATH", *Saved_);
+      WriteEnvironmentVariable("PATH", *Saved_);
     } else {
       unsetenv("PATH");
     }
   }
-  static std::string Path() { return GetEnvironmentVariable("PATH").value_or("<unset>"); }
+  static std::string Path() { return ReadEnvironmentVariable("PATH").value_or("<unset>"); }
   std::optional<std::string> Saved_;
 };
 
 TEST_F(SearchPathTest, AFolderIsAddedOnceAsAnEntryOfItsOwn) {
-  SetEnvironmentVariable("PATH", "");
+  WriteEnvironmentVariable("PATH", "");
   AddToSearchPath("/games/a/");
   EXPECT_EQ(Path(), "/games/a/");
 
-  SetEnvironmentVariable("PATH", "/usr/bin:/games/a");
+  WriteEnvironmentVariable("PATH", "/usr/bin:/games/a");
   AddToSearchPath("/games/a/");
   EXPECT_EQ(Path(), "/usr/bin:/games/a");
 
   // Contained in another entry's text is not being an entry.
-  SetEnvironmentVariable("PATH", "/usr/bin:/games/a/b");
+  WriteEnvironmentVariable("PATH", "/usr/bin:/games/a/b");
   AddToSearchPath("/games/a/");
   EXPECT_EQ(Path(), "/usr/bin:/games/a/b:/games/a/");
   AddToSearchPath("/games/a/");
@@ -116,7 +116,7 @@ TEST_F(SearchPathTest, AFolderIsAddedOnceAsAnEntryOfItsOwn) {
 }
 
 TEST_F(SearchPathTest, AtMost2048CharactersAreAdded) {
-  SetEnvironmentVariable("PATH", "/usr/bin");
+  WriteEnvironmentVariable("PATH", "/usr/bin");
   AddToSearchPath("/" + std::string(3000, 'x') + "/");
   EXPECT_EQ(Path().size(), std::string("/usr/bin").size() + 2048);
 }

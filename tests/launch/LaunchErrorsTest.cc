@@ -47,7 +47,7 @@ class LaunchErrorTest : public LauncherTest {
   std::unique_ptr<TGameLauncher> LaunchCurrent(const TGameConfig& config) {
     auto launcher = UpdateCurrent(config);
     EXPECT_EQ(launcher->State(), lsReady);
-    launcher->Launch(Windows_.CreateWindow(0, 0, 0, 10, 10));
+    launcher->Launch(Windows_.CreatePlainWindow(0, 0, 0, 10, 10));
     return launcher;
   }
 };

@@ -11,7 +11,7 @@ class WindowlessHosting : public LauncherTest {
   void SetUp() override {
     // QtWebKit's answers: XEmbed "supported", no toolkit; its top-level window.
     browser.Answers().AnswerBool(NPNVSupportsXEmbedBool, true);
-    topLevel = windows.CreateWindow(0, 0, 0, 1024, 768);
+    topLevel = windows.CreatePlainWindow(0, 0, 0, 1024, 768);
     browser.Answers().AnswerValue(NPNVnetscapeWindow, topLevel, sizeof(TWindowHandle));
     ASSERT_EQ(browser.Initialize(), NPERR_NO_ERROR);
     box = browser.Page().NewObject();

@@ -61,7 +61,7 @@ TFakeDownloader& LauncherTest::Downloader() {
 }
 
 TWindowHandle LauncherTest::GiveWindow(int32_t width, int32_t height) {
-  const TWindowHandle window = windows.CreateWindow(0, 0, 0, width, height);
+  const TWindowHandle window = windows.CreatePlainWindow(0, 0, 0, width, height);
   NPWindow record{};
   record.window = reinterpret_cast<void*>(window);
   record.width = static_cast<uint32_t>(width);

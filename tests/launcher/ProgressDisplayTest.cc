@@ -49,7 +49,7 @@ std::vector<uint8_t> FlatPng(int width, int height, TColor color, uint8_t alpha)
 class ProgressDisplayTest : public ::testing::Test {
  protected:
   void Place(int32_t width, int32_t height) {
-    const TWindowHandle parent = windows.CreateWindow(0, 0, 0, width, height);
+    const TWindowHandle parent = windows.CreatePlainWindow(0, 0, 0, width, height);
     form.SetBounds(0, 0, width, height);
     form.SetParentWindow(parent);
     form.SetVisible(true);

@@ -110,13 +110,13 @@ class TRenameFails : public TFileSystem {
  public:
   bool FileExists(const std::string& path) override { return Real.FileExists(path); }
   bool DirectoryExists(const std::string& path) override { return Real.DirectoryExists(path); }
-  bool CreateDirectory(const std::string& path) override { return Real.CreateDirectory(path); }
+  bool MakeDirectory(const std::string& path) override { return Real.MakeDirectory(path); }
   std::string ReadFile(const std::string& path, uint64_t max_bytes) override {
     return Real.ReadFile(path, max_bytes);
   }
   void WriteFile(const std::string& path, std::string_view bytes) override { Real.WriteFile(path, bytes); }
   void RenameFile(const std::string&, const std::string&) override { throw EQelError("the rename did not happen"); }
-  bool DeleteFile(const std::string& path) override { return Real.DeleteFile(path); }
+  bool RemoveFile(const std::string& path) override { return Real.RemoveFile(path); }
   TFileSystem& Real = DefaultFileSystem();
 };
 

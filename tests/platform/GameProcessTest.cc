@@ -92,7 +92,7 @@ bool Reaped(uint32_t pid) { return !fs::exists("/proc/" + std::to_string(pid)); 
 
 TEST_F(GameProcessTest, PassesTheParametersAsOneArgumentInTheInstallFolder) {
   const std::string program = WriteGame("game", fs::perms::owner_all);
-  SetEnvironmentVariable(kVariable, "set before the start");
+  WriteEnvironmentVariable(kVariable, "set before the start");
   const std::string parameters = "SrcID=7;Account=a b;Passwd=x\"y';webinfo=one two;";
 
   const uint32_t pid = StartGameProcess(program, parameters, WorkFolder, "");
@@ -158,7 +158,7 @@ TEST_F(GameProcessTest, ParametersInTheEnvironmentReachTheGameButNoOtherAccount)
   const std::string program = WriteGame("game", fs::perms::owner_all);
   test::PutFile(program, test::FileContent(program) + "sleep 30\n");
   // A value the browser itself was started with is never passed on.
-  SetEnvironmentVariable(kGameParametersVariable, "inherited");
+  WriteEnvironmentVariable(kGameParametersVariable, "inherited");
   const uint32_t stale = StartGameProcess(program, "SrcID=1;", WorkFolder, "");
   EXPECT_EQ(WaitForReport().EnvironmentParameters, "");
   kill(static_cast<pid_t>(stale), SIGKILL);

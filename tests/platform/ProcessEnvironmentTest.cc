@@ -9,19 +9,19 @@ namespace {
 
 TEST(ProcessEnvironmentTest, SetsReplacesAndReadsVariables) {
   const std::string name = "QEL_ENVIRONMENT_TEST_VALUE";
-  EXPECT_EQ(GetEnvironmentVariable(name), std::nullopt);
+  EXPECT_EQ(ReadEnvironmentVariable(name), std::nullopt);
 
-  SetEnvironmentVariable(name, "/opt/game one/:/usr/lib");
-  EXPECT_EQ(GetEnvironmentVariable(name), "/opt/game one/:/usr/lib");
-  SetEnvironmentVariable(name, "");
+  WriteEnvironmentVariable(name, "/opt/game one/:/usr/lib");
+  EXPECT_EQ(ReadEnvironmentVariable(name), "/opt/game one/:/usr/lib");
+  WriteEnvironmentVariable(name, "");
   // Present but empty is not the same as absent.
-  EXPECT_EQ(GetEnvironmentVariable(name), "");
+  EXPECT_EQ(ReadEnvironmentVariable(name), "");
 }
 
 TEST(ProcessEnvironmentTest, RefusesNamesThatCannotBeSet) {
-  EXPECT_THROW(SetEnvironmentVariable("", "x"), EQelError);
+  EXPECT_THROW(WriteEnvironmentVariable("", "x"), EQelError);
   try {
-    SetEnvironmentVariable("QEL=BAD", "x");
+    WriteEnvironmentVariable("QEL=BAD", "x");
     ADD_FAILURE() << "a name with '=' was accepted";
   } catch (const EQelError& error) {
     EXPECT_NE(std::string(error.what()).find("QEL=BAD"), std::string::npos) << error.what();

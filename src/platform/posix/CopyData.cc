@@ -23,37 +23,50 @@ bool SendCopyData(TWindowHandle target, TWindowHandle sender, uint32_t tag,
   return SendCopyDataTo(target, sender, tag, block, timeout_ms) == TCopyDataSent::Taken;
 }
 
-TCopyDataListener::TCopyDataListener(TWindowHandle window, TCopyDataHandler handler)
-    : Endpoint_(window), Handler_(std::move(handler)) {
-  SourceId_ = g_unix_fd_add(
-      Endpoint_.WaitHandle(), G_IO_IN,
-      [](gint, GIOCondition, gpointer self) -> gboolean { return OnReadable(self); }, this);
-}
+// The window's endpoint, watched by the loop.
+struct TCopyDataListener::TReception {
+  TReception(TCopyDataListener* listener, TWindowHandle window)
+      : Endpoint(window),
+        SourceId(g_unix_fd_add(Endpoint.WaitHandle(), G_IO_IN, &TReception::OnReadable, listener)) {}
+  ~TReception() { g_source_remove(SourceId); }
+  TReception(const TReception&) = delete;
+  TReception& operator=(const TReception&) = delete;
 
-TCopyDataListener::~TCopyDataListener() {
-  if (SourceId_ != 0) g_source_remove(SourceId_);
-}
-
-int TCopyDataListener::OnReadable(void* self) {
-  // GLib holds this source until the callback returns, even when the handler
-  // destroys the listener; then `self` must not be touched again.
-  GSource* const source = g_main_current_source();
-  auto* listener = static_cast<TCopyDataListener*>(self);
-  for (int i = 0; i < kMostBlocksPerTurn; ++i) {
-    TCopyDataBlock received;
-    const TCopyDataReceipt receipt = listener->Endpoint_.ReceiveOne(received);
-    if (receipt == TCopyDataReceipt::Nothing) break;
-    if (receipt == TCopyDataReceipt::Dropped) continue;
-    // A copy: the handler may destroy the listener, and with it Handler_.
-    const TCopyDataHandler handler = listener->Handler_;
-    try {
-      if (handler) handler(received.Sender, received.Tag, received.Bytes);
-    } catch (...) {
-      ReportCurrentException();
+  static gboolean OnReadable(gint, GIOCondition, gpointer self) {
+    // GLib holds this source until the callback returns, even when the
+    // handler destroys the listener; then `self` must not be touched again.
+    GSource* const source = g_main_current_source();
+    auto* listener = static_cast<TCopyDataListener*>(self);
+    for (int i = 0; i < kMostBlocksPerTurn; ++i) {
+      TCopyDataBlock received;
+      const TCopyDataReceipt receipt = listener->Reception_->Endpoint.ReceiveOne(received);
+      if (receipt == TCopyDataReceipt::Nothing) break;
+      if (receipt == TCopyDataReceipt::Dropped) continue;
+      listener->Deliver(received);
+      if (g_source_is_destroyed(source)) return G_SOURCE_REMOVE;
     }
-    if (g_source_is_destroyed(source)) return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
   }
-  return G_SOURCE_CONTINUE;
+
+  TCopyDataEndpoint Endpoint;
+  guint SourceId;
+};
+
+TCopyDataListener::TCopyDataListener(TWindowHandle window, TCopyDataHandler handler)
+    : Window_(window),
+      Handler_(std::move(handler)),
+      Reception_(std::make_unique<TReception>(this, window)) {}
+
+TCopyDataListener::~TCopyDataListener() = default;
+
+void TCopyDataListener::Deliver(TCopyDataBlock& received) {
+  // A copy: the handler may destroy the listener, and with it Handler_.
+  const TCopyDataHandler handler = Handler_;
+  try {
+    if (handler) handler(received.Sender, received.Tag, received.Bytes);
+  } catch (...) {
+    ReportCurrentException();
+  }
 }
 
 }  // namespace qel

@@ -43,7 +43,7 @@ class TPosixFileSystem final : public TFileSystem {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
 
-  bool CreateDirectory(const std::string& path) override {
+  bool MakeDirectory(const std::string& path) override {
     // Closed to writes by group and others, whatever the umask: code is
     // loaded from the folders made here.
     if (::mkdir(path.c_str(), 0755) == 0) return true;
@@ -94,7 +94,7 @@ class TPosixFileSystem final : public TFileSystem {
     SyncFolder(FolderOf(to));
   }
 
-  bool DeleteFile(const std::string& path) override {
+  bool RemoveFile(const std::string& path) override {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
   }
 };

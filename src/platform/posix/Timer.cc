@@ -6,6 +6,28 @@
 
 namespace qel {
 
+// A GLib timeout source; removed with the registration.
+struct TTimer::TTicking {
+  explicit TTicking(TTimer* timer, unsigned interval)
+      : SourceId(g_timeout_add(interval, &TTicking::OnTick, timer)) {}
+  ~TTicking() { g_source_remove(SourceId); }
+  TTicking(const TTicking&) = delete;
+  TTicking& operator=(const TTicking&) = delete;
+
+  static gboolean OnTick(gpointer timer) {
+    // GLib holds this source until the callback returns, even if the handler
+    // removes it, so it can be asked afterwards whether it is still wanted.
+    GSource* const source = g_main_current_source();
+    static_cast<TTimer*>(timer)->Tick();
+    // Disabling, restarting or destroying the timer inside the handler all
+    // removed this source; then the timer must not be touched, and GLib must
+    // not keep the source.
+    return g_source_is_destroyed(source) ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+  }
+
+  guint SourceId;
+};
+
 TTimer::TTimer() = default;
 
 TTimer::~TTimer() { SetEnabled(false); }
@@ -20,32 +42,24 @@ void TTimer::SetEnabled(bool enabled) {
   if (enabled == Enabled()) return;
   if (enabled) {
     Restart();
-    return;
+  } else {
+    Ticking_.reset();
   }
-  g_source_remove(SourceId_);
-  SourceId_ = 0;
 }
 
 void TTimer::Restart() {
-  if (SourceId_ != 0) g_source_remove(SourceId_);
-  SourceId_ = g_timeout_add(Interval_, &TTimer::OnTick, this);
+  Ticking_.reset();
+  Ticking_ = std::make_unique<TTicking>(this, Interval_);
 }
 
-int TTimer::OnTick(void* self) {
-  // GLib holds this source until the callback returns, even if the handler
-  // removes it, so it can be asked afterwards whether it is still wanted.
-  GSource* const source = g_main_current_source();
+void TTimer::Tick() {
   try {
     // A copy, so that the handler may replace itself or destroy the timer.
-    const std::function<void()> handler = static_cast<TTimer*>(self)->Handler_;
+    const std::function<void()> handler = Handler_;
     if (handler) handler();
   } catch (...) {
     ReportCurrentException();
   }
-  // Disabling, restarting or destroying the timer inside the handler all
-  // removed this source; then `self` must not be touched, and GLib must not
-  // keep the source.
-  return g_source_is_destroyed(source) ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
 }  // namespace qel

@@ -129,7 +129,7 @@ void TX11Canvas::FillRect(const TRect& rect, TColor color) {
                  static_cast<unsigned>(rect.Height()));
 }
 
-void TX11Canvas::DrawText(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor color,
+void TX11Canvas::DrawLabel(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor color,
                           TColor background) {
   XftFont* font = LabelFont(Display_, font_height);
   if (font == nullptr) return;

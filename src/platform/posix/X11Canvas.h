@@ -20,7 +20,7 @@ class TX11Canvas final : public TWindowCanvas {
 
   void DrawBitmap(int32_t x, int32_t y, const TBitmap& bitmap, const TRect& area) override;
   void FillRect(const TRect& rect, TColor color) override;
-  void DrawText(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor color,
+  void DrawLabel(int32_t x, int32_t y, std::string_view text, int32_t font_height, TColor color,
                 TColor background) override;
 
  private:

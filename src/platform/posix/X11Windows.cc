@@ -175,7 +175,7 @@ class TX11WindowSystem final : public TWindowSystem {
     return true;
   }
 
-  TWindowHandle CreateWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
+  TWindowHandle CreatePlainWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
                              int32_t height) override {
     Display* display = Server();
     if (display == nullptr) return 0;

@@ -31,7 +31,7 @@ class LaunchEndToEndTest : public ObjectFolderFixture {
 
   static TWindowSystem& Windows() { return DefaultWindowSystem(); }
   TWindowHandle Host() {
-    if (Host_ == 0) Host_ = Windows().CreateWindow(0, 0, 0, 640, 480);
+    if (Host_ == 0) Host_ = Windows().CreatePlainWindow(0, 0, 0, 640, 480);
     return Host_;
   }
 

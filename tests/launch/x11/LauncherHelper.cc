@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
           timeout_ms);
     } else if (command == "launch") {
       TWindowSystem& windows = DefaultWindowSystem();
-      launcher->Launch(windows.CreateWindow(0, 0, 0, 320, 240));
+      launcher->Launch(windows.CreatePlainWindow(0, 0, 0, 320, 240));
     } else if (command == "quit") {
       break;
     }

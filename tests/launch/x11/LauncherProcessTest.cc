@@ -146,7 +146,7 @@ TEST_F(LauncherProcessTest, AnInstanceKilledWhileDownloadingLeavesNothingHeld) {
   ASSERT_TRUE(TickUntil(*next, lsReady));
   ASSERT_EQ(next->State(), lsReady) << "error " << int(next->ErrorCode());
   TWindowSystem& windows = DefaultWindowSystem();
-  const TWindowHandle host = windows.CreateWindow(0, 0, 0, 320, 240);
+  const TWindowHandle host = windows.CreatePlainWindow(0, 0, 0, 320, 240);
   if (host == 0) GTEST_SKIP() << "no X display";
   next->Launch(host);
   ASSERT_TRUE(TickUntil(*next, lsRunning));

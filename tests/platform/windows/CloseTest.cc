@@ -28,7 +28,7 @@ TEST_F(CloseTest, AClientThatHonoursTheRequestIsGoneAndSaysSo) {
 }
 
 TEST_F(CloseTest, AnEmbeddedGameWindowStillGetsTheRequest) {
-  const TWindowHandle host = Windows.CreateWindow(0, 0, 0, 320, 240);
+  const TWindowHandle host = Windows.CreatePlainWindow(0, 0, 0, 320, 240);
   TSampleGameRun game("Embedded", "QelSampleWnd", "");
   const TWindowHandle window = game.AwaitWindow(Windows, kPatienceMs);
   ASSERT_NE(window, 0u);
@@ -58,7 +58,7 @@ TEST_F(CloseTest, AClientThatIgnoresTheRequestKeepsItsWindowPastTheTimeout) {
 }
 
 TEST_F(CloseTest, AWindowThatIsAlreadyGoneCountsAsClosed) {
-  const TWindowHandle window = Windows.CreateWindow(0, 0, 0, 10, 10);
+  const TWindowHandle window = Windows.CreatePlainWindow(0, 0, 0, 10, 10);
   Windows.DestroyWindow(window);
   EXPECT_TRUE(Windows.CloseWindow(window, 0));
 }

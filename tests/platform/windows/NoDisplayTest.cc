@@ -17,7 +17,7 @@ TEST(NoDisplayTest, WindowsAnswerNoWindowAndChangesFail) {
   TWindowSystem& windows = DefaultWindowSystem();
   const TWindowHandle some = 0x400001;
 
-  EXPECT_EQ(windows.CreateWindow(0, 0, 0, 10, 10), 0u);
+  EXPECT_EQ(windows.CreatePlainWindow(0, 0, 0, 10, 10), 0u);
   EXPECT_FALSE(windows.IsWindow(some));
   EXPECT_EQ(windows.ClientSize(some).Width, 0);
   EXPECT_EQ(windows.ClientSize(some).Height, 0);

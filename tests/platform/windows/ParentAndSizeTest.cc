@@ -22,9 +22,9 @@ class ParentAndSizeTest : public ::testing::Test {
 };
 
 TEST_F(ParentAndSizeTest, MadeWindowsHaveTheirSizeParentAndAreShown) {
-  const TWindowHandle top = Windows.CreateWindow(0, 10, 20, 123, 45);
+  const TWindowHandle top = Windows.CreatePlainWindow(0, 10, 20, 123, 45);
   ASSERT_NE(top, 0u);
-  const TWindowHandle child = Windows.CreateWindow(top, 1, 2, 30, 40);
+  const TWindowHandle child = Windows.CreatePlainWindow(top, 1, 2, 30, 40);
   ASSERT_NE(child, 0u);
 
   EXPECT_TRUE(Windows.IsWindow(top));
@@ -59,7 +59,7 @@ TEST_F(ParentAndSizeTest, MoveShowAndHideChangeTheWindow) {
 }
 
 TEST_F(ParentAndSizeTest, SetParentPullsAnotherProgramsWindowInAndOutAgain) {
-  const TWindowHandle host = Windows.CreateWindow(0, 0, 0, 320, 240);
+  const TWindowHandle host = Windows.CreatePlainWindow(0, 0, 0, 320, 240);
   ASSERT_NE(host, 0u);
   const TWindowHandle game = Foreign.MakeWindow(0, {.WmName = "game"}, 640, 480);
   ASSERT_TRUE(IsTopLevel(Windows, game));
@@ -80,9 +80,9 @@ TEST_F(ParentAndSizeTest, SetParentPullsAnotherProgramsWindowInAndOutAgain) {
 }
 
 TEST_F(ParentAndSizeTest, SetParentFailsWhereTheServerRefuses) {
-  const TWindowHandle host = Windows.CreateWindow(0, 0, 0, 100, 100);
-  const TWindowHandle inner = Windows.CreateWindow(host, 0, 0, 10, 10);
-  const TWindowHandle gone = Windows.CreateWindow(0, 0, 0, 10, 10);
+  const TWindowHandle host = Windows.CreatePlainWindow(0, 0, 0, 100, 100);
+  const TWindowHandle inner = Windows.CreatePlainWindow(host, 0, 0, 10, 10);
+  const TWindowHandle gone = Windows.CreatePlainWindow(0, 0, 0, 10, 10);
   Windows.DestroyWindow(gone);
 
   EXPECT_FALSE(Windows.SetParent(host, inner));  // into its own child

@@ -25,7 +25,7 @@ void ExpectNoWindow(TWindowSystem& windows, TWindowHandle bogus, TWindowHandle h
   EXPECT_FALSE(windows.SetParent(host, bogus));
   EXPECT_EQ(windows.GetParent(bogus), 0u);
   EXPECT_TRUE(windows.CloseWindow(bogus, 100));
-  EXPECT_EQ(windows.CreateWindow(bogus, 0, 0, 10, 10), 0u);
+  EXPECT_EQ(windows.CreatePlainWindow(bogus, 0, 0, 10, 10), 0u);
   windows.DestroyWindow(bogus);
 }
 
@@ -33,9 +33,9 @@ TEST(SafetyTest, CallsOnHandlesThatNameNoWindowAnswerSafelyAndQuietly) {
   TWindowSystem& windows = DefaultWindowSystem();
   TForeignClient host_program;
   host_program.InstallHostErrorHandler();
-  const TWindowHandle host = windows.CreateWindow(0, 0, 0, 50, 50);
+  const TWindowHandle host = windows.CreatePlainWindow(0, 0, 0, 50, 50);
   ASSERT_NE(host, 0u);
-  const TWindowHandle destroyed = windows.CreateWindow(0, 0, 0, 10, 10);
+  const TWindowHandle destroyed = windows.CreatePlainWindow(0, 0, 0, 10, 10);
   windows.DestroyWindow(destroyed);
   const TWindowHandle foreign_destroyed = host_program.MakeWindow(0, {});
   host_program.Destroy(foreign_destroyed);
@@ -65,7 +65,7 @@ TEST(SafetyTest, ZeroIsNoWindowButCreateWindowTakesItForTheRoot) {
   EXPECT_FALSE(windows.IsWindow(0));
   EXPECT_EQ(windows.GetParent(0), 0u);
   EXPECT_FALSE(windows.MoveWindow(0, 0, 0, 1, 1));
-  const TWindowHandle window = windows.CreateWindow(0, 0, 0, 10, 10);
+  const TWindowHandle window = windows.CreatePlainWindow(0, 0, 0, 10, 10);
   EXPECT_NE(window, 0u);
   EXPECT_FALSE(windows.SetParent(0, window));
   windows.DestroyWindow(window);

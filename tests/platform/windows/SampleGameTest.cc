@@ -66,7 +66,7 @@ class SampleInitModuleTest : public ::testing::Test {
     ASSERT_NE(Module, nullptr);
     InitGame = reinterpret_cast<TInitGameProc>(Module->Entry(kInitGameEntry));
     ASSERT_NE(InitGame, nullptr);
-    Host = Windows.CreateWindow(0, 0, 0, 320, 240);
+    Host = Windows.CreatePlainWindow(0, 0, 0, 320, 240);
     ASSERT_NE(Host, 0u);
   }
   void TearDown() override {
@@ -124,7 +124,7 @@ TEST_F(SampleInitModuleTest, RefusesWhenAskedAndFailsWithoutAParent) {
   EXPECT_EQ(InitGame(&refused, &out), 7);
   EXPECT_EQ(out.GameWindow, 0u);
 
-  const TWindowHandle gone = Windows.CreateWindow(0, 0, 0, 10, 10);
+  const TWindowHandle gone = Windows.CreatePlainWindow(0, 0, 0, 10, 10);
   Windows.DestroyWindow(gone);
   TInitGameIn orphan = Input(gone, 10, 10);
   EXPECT_EQ(InitGame(&orphan, &out), 9);

@@ -1,0 +1,1 @@
+# The tests that run under Wine against the Windows platform layer.
