@@ -1,0 +1,2 @@
+# Basics facilities: (to be filled)
+set(QEL_WIN32_BASICS_SOURCES CACHE INTERNAL "")

@@ -1,0 +1,1 @@
+# Tests of the Windows Basics facilities (to be filled).

@@ -1,0 +1,1 @@
+# Tests of the Windows Files facilities (to be filled).

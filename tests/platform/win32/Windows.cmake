@@ -1,0 +1,1 @@
+# Tests of the Windows Windows facilities (to be filled).
