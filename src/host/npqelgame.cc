@@ -184,7 +184,7 @@ NPError Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* plugin) {
 }  // namespace
 
 NPError QEL_OSCALL NP_Initialize(QEL_NP_INITIALIZE_PARAMETERS) {
-  return Initialize(QEL_NP_INITIALIZE_ARGUMENTS);
+  return Initialize(browser, QEL_NP_INITIALIZE_PLUGIN_TABLE);
 }
 
 NPError QEL_OSCALL NP_Shutdown(void) { return NPERR_NO_ERROR; }

@@ -1,41 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
 
+#include "EntryPointTables.h"
 #include "host/NPFuncs.h"
 #include "host/npqelgame.h"
 
 namespace qel {
 namespace {
-
-// A browser table of any claimed size, every entry a recognisable non-null
-// value, inside a buffer larger than any table the library copies.
-class BrowserTable {
- public:
-  explicit BrowserTable(uint16_t size, uint16_t version = NP_VERSION_MINOR)
-      : Bytes_(1024, 0) {
-    for (size_t i = 0; i < Bytes_.size(); ++i) Bytes_[i] = static_cast<char>(0x40 + i % 32);
-    auto* table = Table();
-    table->size = size;
-    table->version = version;
-  }
-  NPNetscapeFuncs* Table() { return reinterpret_cast<NPNetscapeFuncs*>(Bytes_.data()); }
-  const char* Bytes() const { return Bytes_.data(); }
-
- private:
-  std::vector<char> Bytes_;
-};
-
-class EntryPoints : public ::testing::Test {
- protected:
-  // Leave an empty browser table behind so no later call jumps through junk.
-  void TearDown() override {
-    NPNetscapeFuncs empty{};
-    empty.size = sizeof empty;
-    ASSERT_EQ(NP_Initialize(&empty, nullptr), NPERR_NO_ERROR);
-  }
-};
 
 TEST(TableLimits, FollowTheTableLayoutForEachPointerWidth) {
   constexpr TTableLimits x86 = TableLimitsFor(4);
@@ -54,41 +26,34 @@ TEST(TableLimits, FollowTheTableLayoutForEachPointerWidth) {
 }
 
 TEST_F(EntryPoints, BrowserTableMustReachAuthenticationInfo) {
-  EXPECT_EQ(NP_Initialize(nullptr, nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
+  EXPECT_EQ(InitializeWith(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
   BrowserTable short_table(kTableLimits.BrowserMin - 1);
-  EXPECT_EQ(NP_Initialize(short_table.Table(), nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
+  EXPECT_EQ(InitializeWith(short_table.Table()), NPERR_INVALID_FUNCTABLE_ERROR);
   BrowserTable least(kTableLimits.BrowserMin);
-  EXPECT_EQ(NP_Initialize(least.Table(), nullptr), NPERR_NO_ERROR);
+  EXPECT_EQ(InitializeWith(least.Table()), NPERR_NO_ERROR);
 }
 
 TEST_F(EntryPoints, BrowserTableOfAnotherMajorVersionIsRefused) {
   BrowserTable table(kTableLimits.BrowserMax, 0x0100);
-  EXPECT_EQ(NP_Initialize(table.Table(), nullptr), NPERR_INCOMPATIBLE_VERSION_ERROR);
+  EXPECT_EQ(InitializeWith(table.Table()), NPERR_INCOMPATIBLE_VERSION_ERROR);
   BrowserTable minor(kTableLimits.BrowserMax, 0x00FF);
-  EXPECT_EQ(NP_Initialize(minor.Table(), nullptr), NPERR_NO_ERROR);
+  EXPECT_EQ(InitializeWith(minor.Table()), NPERR_NO_ERROR);
 }
 
 TEST_F(EntryPoints, CopiesTheBrowserTableUpToItsSizeOrOursAndNoFurther) {
   BrowserTable least(kTableLimits.BrowserMin);
-  ASSERT_EQ(NP_Initialize(least.Table(), nullptr), NPERR_NO_ERROR);
+  ASSERT_EQ(InitializeWith(least.Table()), NPERR_NO_ERROR);
   EXPECT_EQ(std::memcmp(&BrowserFuncs(), least.Bytes(), kTableLimits.BrowserMin), 0);
   EXPECT_NE(BrowserFuncs().getauthenticationinfo, nullptr);
   EXPECT_EQ(BrowserFuncs().scheduletimer, nullptr);  // beyond the browser's table
   EXPECT_EQ(BrowserFuncs().urlredirectresponse, nullptr);
 
   BrowserTable large(600);
-  ASSERT_EQ(NP_Initialize(large.Table(), nullptr), NPERR_NO_ERROR);
+  ASSERT_EQ(InitializeWith(large.Table()), NPERR_NO_ERROR);
   EXPECT_EQ(std::memcmp(&BrowserFuncs(), large.Bytes(), sizeof(NPNetscapeFuncs)), 0);
   EXPECT_NE(BrowserFuncs().urlredirectresponse, nullptr);
 }
 
-struct PluginTable {
-  explicit PluginTable(uint16_t size) {
-    std::memset(&Funcs, 0xEE, sizeof Funcs);
-    Funcs.size = size;
-  }
-  NPPluginFuncs Funcs;
-};
 
 TEST_F(EntryPoints, PluginTableMustEndBetweenSetValueAndSitesWithData) {
   EXPECT_EQ(NP_GetEntryPoints(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
@@ -125,36 +90,6 @@ TEST_F(EntryPoints, FullPluginTableGetsAllNineteenEntries) {
   EXPECT_TRUE(table.Funcs.gotfocus(nullptr, NPFocusNext));
   EXPECT_EQ(table.Funcs.clearsitedata("example.org", 0, 0), NPERR_NO_ERROR);
   EXPECT_EQ(table.Funcs.getsiteswithdata(), nullptr);
-}
-
-TEST_F(EntryPoints, InitializeFillsThePluginTableOnlyWhenTheBrowserTableIsAccepted) {
-  BrowserTable refused(kTableLimits.BrowserMin - 1);
-  PluginTable untouched(kTableLimits.PluginMax);
-  EXPECT_EQ(NP_Initialize(refused.Table(), &untouched.Funcs), NPERR_INVALID_FUNCTABLE_ERROR);
-  EXPECT_EQ(untouched.Funcs.version, 0xEEEE);
-
-  BrowserTable accepted(kTableLimits.BrowserMax);
-  PluginTable filled(kTableLimits.PluginMax);
-  EXPECT_EQ(NP_Initialize(accepted.Table(), &filled.Funcs), NPERR_NO_ERROR);
-  EXPECT_EQ(filled.Funcs.version, 27);
-
-  PluginTable wrong_size(kTableLimits.PluginMin - 1);
-  EXPECT_EQ(NP_Initialize(accepted.Table(), &wrong_size.Funcs), NPERR_INVALID_FUNCTABLE_ERROR);
-}
-
-TEST(Exports, DescribeTheLibraryToLinuxHosts) {
-  ASSERT_NE(NP_GetMIMEDescriptionFunc(), nullptr);
-  EXPECT_STREQ(NP_GetMIMEDescriptionFunc(), "");
-  EXPECT_EQ(std::string(NP_GetMIMEDescription()).rfind("application/qellauncher::", 0), 0u);
-  EXPECT_EQ(NP_Shutdown(), NPERR_NO_ERROR);
-
-  const char* text = nullptr;
-  ASSERT_EQ(NP_GetValue(nullptr, NPPVpluginNameString, &text), NPERR_NO_ERROR);
-  EXPECT_STRNE(text, "");
-  ASSERT_EQ(NP_GetValue(nullptr, NPPVpluginDescriptionString, &text), NPERR_NO_ERROR);
-  EXPECT_STRNE(text, "");
-  EXPECT_NE(NP_GetValue(nullptr, NPPVpluginWindowBool, &text), NPERR_NO_ERROR);
-  EXPECT_NE(NP_GetValue(nullptr, NPPVpluginNameString, nullptr), NPERR_NO_ERROR);
 }
 
 }  // namespace

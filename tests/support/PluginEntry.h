@@ -1,5 +1,6 @@
-// The two module entry points a Linux browser calls on the plug-in library:
-// NP_Initialize when it loads the module, NP_Shutdown before it unloads it.
+// The two steps in which a browser takes up the plug-in library:
+// initializing it when it loads the module (handing over its table and taking
+// the plug-in's), and shutting it down before it unloads it.
 #pragma once
 
 #include "host/NPApi.h"
