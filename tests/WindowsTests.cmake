@@ -1,5 +1,72 @@
-# The tests that run under Wine against the Windows platform layer.
+# The tests that run under Wine against the Windows platform layer: the
+# portable suites that need no Linux facility, and each group of Win32
+# facilities' own tests.
 include(GoogleTest)
+
+# The fake browser host and per-test temporary folders.
+add_library(qeltestsupport STATIC
+  support/AsyncCallQueue.cc
+  support/BrowserFuncs.cc
+  support/BrowserLog.cc
+  support/FakeBrowser.cc
+  support/FakeInstance.cc
+  support/FakePage.cc
+  support/FakePageObject.cc
+  support/IdentifierTable.cc
+  support/LibraryPluginEntry.cc
+  support/MemoryLedger.cc
+  support/ObjectRef.cc
+  support/ObjectRegistry.cc
+  support/PageValue.cc
+  support/ScopedVariant.cc
+  support/ScriptEngine.cc
+  support/ServiceAnswers.cc
+  support/Variants.cc
+)
+target_include_directories(qeltestsupport PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support
+                                                 ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(qeltestsupport PUBLIC GTest::gtest Threads::Threads)
+
+add_library(qeltestfiles STATIC support/TempFolder.cc)
+target_include_directories(qeltestfiles PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
+target_link_libraries(qeltestfiles PUBLIC GTest::gtest)
+
+# Every test program is discovered when CTest runs, under Wine.
+function(add_wine_tests target)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 120 ${ARGN})
+endfunction()
+
+# The fake browser's own tests, with a small plug-in of their own.
+add_executable(support_tests
+  support/selftest/MiniPlugin.cc
+  support/selftest/BrowserTableTest.cc
+  support/selftest/IdentifierTest.cc
+  support/selftest/InstanceTest.cc
+  support/selftest/MemoryTest.cc
+  support/selftest/ObjectTest.cc
+  support/selftest/PageTest.cc
+  support/selftest/PageModelTest.cc
+)
+target_link_libraries(support_tests PRIVATE qeltestsupport GTest::gtest_main)
+add_wine_tests(support_tests)
+
+# The host layer through the fake browser: exports, registry, instances,
+# the script bridge, URL streams and page objects.
+add_executable(host_tests
+  host/RecordingPlugin.cc
+  host/EntryPointsTest.cc
+  host/RegistryTest.cc
+  host/InstanceTest.cc
+  host/ScriptBridgeTest.cc
+  host/ConversionTest.cc
+  host/URLStreamTest.cc
+  host/BrowserObjectTest.cc
+  host/PageAccessTest.cc
+)
+target_link_libraries(host_tests PRIVATE qelcore qelplatform qeltestsupport GTest::gtest_main)
+add_wine_tests(host_tests)
+
 foreach(group Basics Files Windows Net Content)
   include(platform/win32/${group}.cmake)
 endforeach()
