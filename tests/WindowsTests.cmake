@@ -31,6 +31,10 @@ add_library(qeltestfiles STATIC support/TempFolder.cc)
 target_include_directories(qeltestfiles PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(qeltestfiles PUBLIC GTest::gtest)
 
+# Helper programs that tests start as separate processes and talk to by lines.
+add_library(qeltestprocess STATIC support/ChildProcess.cc support/win32/ChildProcessPlatform.cc)
+target_include_directories(qeltestprocess PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
+
 # Every test program is discovered when CTest runs, under Wine.
 function(add_wine_tests target)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
@@ -66,6 +70,26 @@ add_executable(host_tests
 )
 target_link_libraries(host_tests PRIVATE qelcore qelplatform qeltestsupport GTest::gtest_main)
 add_wine_tests(host_tests)
+
+# Packs: the format, signatures, extraction and the qelpack tool.
+add_executable(pack_tests
+  pack/PackTestKit.cc
+  pack/PlatformFacilitiesTest.cc
+  pack/HashCheckerTest.cc
+  pack/DirectoryUnpackerTest.cc
+  pack/UnpackSafetyTest.cc
+  pack/ExtractThreadTest.cc
+  pack/ParallelExtractionTest.cc
+  pack/FlushTest.cc
+  pack/QelpackToolTest.cc
+  pack/BuffStreamTest.cc
+)
+target_link_libraries(pack_tests PRIVATE qelpacktool qelcore qelplatform qeltestfiles GTest::gtest_main)
+target_compile_definitions(pack_tests PRIVATE
+  QEL_QELPACK_PATH="$<TARGET_FILE:qelpack>"
+  QEL_DEV_PRIVATE_KEY="${PROJECT_SOURCE_DIR}/keys/dev-private.pem")
+add_dependencies(pack_tests qelpack)
+add_wine_tests(pack_tests)
 
 foreach(group Basics Files Windows Net Content)
   include(platform/win32/${group}.cmake)

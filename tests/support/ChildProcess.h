@@ -4,6 +4,9 @@
 // kills the process if it still runs.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,20 +31,24 @@ class TChildProcess {
   // WriteLine, then ReadLine; the answer, or "<no answer>".
   std::string Ask(std::string_view line, int timeout_ms = 10000);
 
-  // Ends it with SIGKILL, as a crash would, and reaps it.
+  // Ends it at once, as a crash would, and reaps it.
   void Kill();
   // Its exit code once it has ended by itself within the time; nothing when
-  // it still runs or ended by a signal.
+  // it still runs or was ended (by Kill or, on Linux, a signal).
   std::optional<int> WaitForExit(int timeout_ms);
 
-  int Pid() const { return Pid_; }
+  uint32_t Pid() const;
+
+  // The process and the pipes to it; each system has its own.
+  struct TProcess;
 
  private:
-  int Pid_ = -1;
-  int Input_ = -1;   // its standard input
-  int Output_ = -1;  // its standard output
+  // Appends what the process wrote to Pending_, waiting until the deadline
+  // for something to come; false when nothing came or the output ended.
+  bool ReadMore(std::chrono::steady_clock::time_point deadline);
+
+  std::unique_ptr<TProcess> Process_;
   std::string Pending_;
-  bool Reaped_ = false;
 };
 
 }  // namespace qel::test
