@@ -12,6 +12,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,7 +52,8 @@ struct TEnd {
 
 std::u16string WideText(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
-TEnd FailureEnd(int32_t number, const std::string& what) {
+TEnd FailureEnd(unsigned long error, const std::string& what) {
+  const int32_t number = HttpErrorNumberOf(error);
   return TEnd{true, number, WideText(what + DescribeWinHttpError(number))};
 }
 
@@ -106,6 +108,17 @@ std::optional<int64_t> ParseLength(const std::wstring& text) {
   return value;
 }
 
+// Some WinHTTP builds report a redirect's target as the server wrote it,
+// which may be relative, and so of the request's own scheme.
+bool IsHttpAddress(const std::wstring& url) {
+  const size_t colon = url.find(L':');
+  const size_t slash = url.find_first_of(L"/?#");
+  if (colon == std::wstring::npos || (slash != std::wstring::npos && slash < colon)) return true;
+  std::wstring scheme = url.substr(0, colon);
+  for (wchar_t& c : scheme) c = static_cast<wchar_t>(towlower(c));
+  return scheme == L"http" || scheme == L"https";
+}
+
 bool IsRedirectStatus(int32_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -123,6 +136,9 @@ struct THttpTransfer::TState {
   // Ends the running request without events; its handles close and
   // WinHTTP's late reports land in a context nobody reads.
   void Stop();
+  void CloseHandles();
+  // Ends the request with a failure of our own making.
+  void Refuse(int32_t number, std::u16string description);
   void ClearPending();
   void Drain();
   void Apply(const TWinHttpNote& note);
@@ -177,13 +193,24 @@ THttpTransfer::TState::~TState() {
   Stop();
 }
 
-void THttpTransfer::TState::Stop() {
+void THttpTransfer::TState::CloseHandles() {
   if (Context) Context->Detach();
   // The request first: closing it cancels what is under way.
   Request.reset();
   Connection.reset();
   Session.reset();
   Context.reset();
+}
+
+void THttpTransfer::TState::Refuse(int32_t number, std::u16string description) {
+  CloseHandles();
+  Busy = false;
+  Phase = phEnded;
+  End = TEnd{true, number, std::move(description)};
+}
+
+void THttpTransfer::TState::Stop() {
+  CloseHandles();
   if (Phase == phSent) Phase = phEnded;
   Busy = false;
   // The next request's body flows from the start.
@@ -200,8 +227,8 @@ void THttpTransfer::TState::ClearPending() {
 }
 
 void THttpTransfer::TState::Drain() {
-  if (!Context) return;
-  const std::vector<TWinHttpNote> notes = Context->TakeNotes();
+  std::vector<TWinHttpNote> notes;
+  if (Context) notes = Context->TakeNotes();
   for (const TWinHttpNote& note : notes) {
     if (Phase != phSent || End) break;
     Apply(note);
@@ -216,8 +243,17 @@ void THttpTransfer::TState::Apply(const TWinHttpNote& note) {
       if (!WinHttpReceiveResponse(Request.get(), nullptr)) FailNow("the response could not be awaited: ");
       break;
     case WINHTTP_CALLBACK_STATUS_REDIRECT:
+      // Checked here as well, since not every WinHTTP keeps to the policy
+      // and the limit it was given.
       ++Redirects;
       LastLocation = note.Location;
+      if (!IsHttpAddress(LastLocation)) {
+        Refuse(kHttpErrorRedirectFailed,
+               u"redirected to " + FromSystemText(LastLocation) + u", which is no http or https address");
+      } else if (Redirects > kMostRedirects) {
+        Refuse(kHttpErrorRedirectFailed, u"more than " + WideText(std::to_string(kMostRedirects)) +
+                                             u" redirects, the last to " + FromSystemText(LastLocation));
+      }
       break;
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
       Busy = false;
@@ -295,19 +331,19 @@ void THttpTransfer::TState::EndBody() {
 }
 
 TEnd THttpTransfer::TState::FailureOf(DWORD error) const {
-  const auto number = static_cast<int32_t>(error);
+  const int32_t number = HttpErrorNumberOf(error);
   if (Redirects > 0 && !ResponseKnown &&
       (number == kHttpErrorUnrecognizedScheme || number == kHttpErrorInvalidUrl)) {
     return TEnd{true, kHttpErrorRedirectFailed,
                 u"redirected to an address that is no http or https address: " + FromSystemText(LastLocation)};
   }
-  return FailureEnd(number, "");
+  return FailureEnd(error, "");
 }
 
 void THttpTransfer::TState::FailNow(const std::string& what) {
   const DWORD error = GetLastError();
   Phase = phEnded;
-  End = FailureEnd(static_cast<int32_t>(error), what);
+  End = FailureEnd(error, what);
 }
 
 void THttpTransfer::TState::ContinueBody() {

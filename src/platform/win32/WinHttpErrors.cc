@@ -3,6 +3,29 @@
 #include "platform/HttpTransfer.h"
 
 namespace qel {
+namespace {
+
+// Winsock's numbers for the conditions that WinHTTP has numbers of its own for.
+constexpr unsigned long kSocketConnectionAborted = 10053;
+constexpr unsigned long kSocketConnectionReset = 10054;
+constexpr unsigned long kSocketTimedOut = 10060;
+constexpr unsigned long kSocketConnectionRefused = 10061;
+
+}  // namespace
+
+int32_t HttpErrorNumberOf(unsigned long error) {
+  switch (error) {
+    case kSocketTimedOut:
+      return kHttpErrorTimeout;
+    case kSocketConnectionRefused:
+      return kHttpErrorCannotConnect;
+    case kSocketConnectionAborted:
+    case kSocketConnectionReset:
+      return kHttpErrorConnectionError;
+    default:
+      return static_cast<int32_t>(error);
+  }
+}
 
 std::string DescribeWinHttpError(int32_t number) {
   const char* text = nullptr;

@@ -8,5 +8,8 @@
 namespace qel {
 
 std::string DescribeWinHttpError(int32_t number);
+// The number a failure is reported with: some WinHTTP builds pass on the
+// socket's own number, which callers would not know.
+int32_t HttpErrorNumberOf(unsigned long error);
 
 }  // namespace qel
