@@ -268,11 +268,19 @@ void THttpTransfer::TState::Apply(const TWinHttpNote& note) {
       Busy = false;
       if (note.Value == 0) {
         EndBody();
-      } else {
-        PieceBytes = note.Value;
-        BodyReceived += note.Value;
-        Available -= std::min(Available, note.Value);
+        break;
       }
+      Available -= std::min(Available, note.Value);
+      PieceBytes = note.Value;
+      // Bytes past the announced length are not the body's, whatever
+      // WinHTTP hands over; the body ends where it said it would.
+      if (AnnouncedLength && BodyReceived + PieceBytes >= *AnnouncedLength) {
+        PieceBytes = static_cast<DWORD>(*AnnouncedLength - BodyReceived);
+        BodyReceived += PieceBytes;
+        EndBody();
+        break;
+      }
+      BodyReceived += PieceBytes;
       break;
     case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
       Busy = false;
