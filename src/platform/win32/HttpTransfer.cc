@@ -472,9 +472,11 @@ void THttpTransfer::SetRequestHeader(std::u16string_view name, std::u16string_vi
   if (State_->Phase != phOpened) Fail(kHttpErrorCannotCallAfterSend, "the request was already sent");
   const std::wstring header = CheckedToken(name, "header name");
   const std::wstring text = CheckedHeaderValue(value, std::string(name.begin(), name.end()));
+  // Added, never replacing: a replacement with an empty value would remove
+  // the header instead of sending it empty.
   const std::wstring line = header + L": " + text;
   if (!WinHttpAddRequestHeaders(State_->Request.get(), line.c_str(), static_cast<DWORD>(line.size()),
-                                WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+                                WINHTTP_ADDREQ_FLAG_ADD)) {
     FailWithLastError("the request header was refused");
   }
 }

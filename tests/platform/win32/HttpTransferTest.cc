@@ -231,13 +231,17 @@ TEST(Win32HttpTransfer, RedirectsAreFollowedFiveHopsFarWithTheCallersHeaders) {
   transfer.Connect(&recorder);
   transfer.Open(u"GET", Wide(server.Url("/hop0")), true);
   transfer.SetRequestHeader(u"RANGE", u"bytes=0-");
+  transfer.SetRequestHeader(u"X-Empty", u"");
   transfer.Send();
   ASSERT_TRUE(recorder.AwaitEnd());
   EXPECT_EQ(recorder.Log, (Events{"start 200 text/plain", "data", "finished"}));
   EXPECT_EQ(recorder.Body, "arrived");
   const std::vector<std::string> requests = server.Requests();
   ASSERT_EQ(requests.size(), static_cast<size_t>(kMostRedirects + 1));
-  for (const std::string& request : requests) EXPECT_NE(request.find("RANGE: bytes=0-\r\n"), std::string::npos);
+  for (const std::string& request : requests) {
+    EXPECT_NE(request.find("RANGE: bytes=0-\r\n"), std::string::npos) << request;
+    EXPECT_NE(request.find("X-Empty:"), std::string::npos) << request;
+  }
 }
 
 TEST(Win32HttpTransfer, ASixthHopOrAnotherSchemeFailsWithoutAResponse) {
