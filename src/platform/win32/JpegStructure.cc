@@ -30,26 +30,33 @@ size_t SkipEntropyCodedData(std::span<const uint8_t> jpeg, size_t at) {
 
 }  // namespace
 
-bool JpegReachesEndMarker(std::span<const uint8_t> jpeg) {
-  if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != kStartOfImage) return false;
+TJpegOutline OutlineJpeg(std::span<const uint8_t> jpeg) {
+  TJpegOutline outline;
+  if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != kStartOfImage) return outline;
   size_t at = 2;
   while (at + 1 < jpeg.size()) {
-    if (jpeg[at] != 0xFF) return false;
+    if (jpeg[at] != 0xFF) return outline;
     const uint8_t marker = jpeg[at + 1];
     if (marker == 0xFF) {  // a fill byte before the marker
       ++at;
       continue;
     }
-    if (marker == kEndOfImage) return true;
+    if (marker == kEndOfImage) {
+      outline.ReachesEndMarker = true;
+      return outline;
+    }
     at += 2;
     if (HasNoLength(marker)) continue;
-    if (at + 2 > jpeg.size()) return false;
+    if (at + 2 > jpeg.size()) return outline;
     const size_t length = size_t{jpeg[at]} << 8 | jpeg[at + 1];
-    if (length < 2 || length > jpeg.size() - at) return false;
+    if (length < 2 || length > jpeg.size() - at) return outline;
     at += length;
-    if (marker == kStartOfScan) at = SkipEntropyCodedData(jpeg, at);
+    if (marker == kStartOfScan) {
+      ++outline.Scans;
+      at = SkipEntropyCodedData(jpeg, at);
+    }
   }
-  return false;
+  return outline;
 }
 
 }  // namespace qel

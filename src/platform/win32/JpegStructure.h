@@ -1,6 +1,7 @@
-// A look at a JPEG file's markers without decoding it. The imaging
-// component shows a file that ends early with the missing part filled in;
-// a file that never reaches its end marker is cut short and is refused here.
+// A look at a JPEG file's markers without decoding it, for what the imaging
+// component does not refuse by itself: a file that ends early, which it shows
+// with the missing part filled in, and a progressive file of hundreds of
+// scans, each of which costs a pass over the whole picture.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,13 @@
 
 namespace qel {
 
-// True when the markers from the start of image lead, segment by segment and
-// through the entropy-coded data of each scan, to an end-of-image marker
-// inside `jpeg`.
-bool JpegReachesEndMarker(std::span<const uint8_t> jpeg);
+struct TJpegOutline {
+  // The markers from the start of image lead, segment by segment and through
+  // the entropy-coded data of each scan, to an end-of-image marker.
+  bool ReachesEndMarker = false;
+  int Scans = 0;
+};
+
+TJpegOutline OutlineJpeg(std::span<const uint8_t> jpeg);
 
 }  // namespace qel

@@ -4,9 +4,10 @@
 // however willing the component would be to decode it. The size is checked
 // against the limits before a pixel is copied; the component's own checks
 // refuse most truncated and corrupt data, which surfaces as a failed call;
-// a JPEG cut short before its end marker is refused before it gets there.
-// Damaged entropy-coded data inside a complete JPEG is the component's to
-// judge, and it may show such a picture with the damage in it.
+// a JPEG cut short before its end marker, or of too many scans, is refused
+// before it gets there. Damaged entropy-coded data inside a complete JPEG is
+// the component's to judge, and it may show such a picture with the damage in
+// it.
 #include "platform/PictureDecoding.h"
 
 #include <wincodec.h>
@@ -26,6 +27,10 @@ namespace qel {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+
+// Ten or so scans are usual in a progressive file; hundreds only burn the
+// processor.
+constexpr int kMaxJpegScans = 100;
 
 // The formats the component's decoders give for pictures with an alpha
 // channel, whether from the file's colour type or from a tRNS chunk. Indexed
@@ -190,7 +195,8 @@ std::optional<TPicture> DecodeOrNothing(std::span<const uint8_t> data, const GUI
 }  // namespace
 
 std::optional<TPicture> DecodeJpeg(std::span<const uint8_t> data) {
-  if (!JpegReachesEndMarker(data)) return std::nullopt;
+  const TJpegOutline outline = OutlineJpeg(data);
+  if (!outline.ReachesEndMarker || outline.Scans > kMaxJpegScans) return std::nullopt;
   return DecodeOrNothing(data, GUID_ContainerFormatJpeg, false);
 }
 
