@@ -1,5 +1,5 @@
-// The walk over a JPEG file's markers that refuses files cut short before
-// their end marker.
+// The walk over a JPEG file's markers that finds files cut short before their
+// end marker and counts their scans.
 #include "platform/win32/JpegStructure.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,8 @@
 namespace qel::test {
 namespace {
 
+bool JpegReachesEndMarker(std::span<const uint8_t> jpeg) { return OutlineJpeg(jpeg).ReachesEndMarker; }
+
 TEST(JpegStructureTest, OnlyTheWholeFileReachesItsEndMarker) {
   for (const char* name : {"SQUARES_JPG", "SQUARES_PROGRESSIVE_JPG", "YCCK_JPG"}) {
     std::vector<uint8_t> jpeg = TestPicture(name);
@@ -21,6 +23,14 @@ TEST(JpegStructureTest, OnlyTheWholeFileReachesItsEndMarker) {
     jpeg.insert(jpeg.end(), {0x00, 0xFF, 0x12});
     EXPECT_TRUE(JpegReachesEndMarker(jpeg)) << name;
   }
+}
+
+TEST(JpegStructureTest, CountsEveryScan) {
+  // Baseline: one interleaved scan; progressive: a DC scan and two bands of
+  // AC coefficients for each of three components.
+  EXPECT_EQ(OutlineJpeg(TestPicture("SQUARES_JPG")).Scans, 1);
+  EXPECT_EQ(OutlineJpeg(TestPicture("SQUARES_PROGRESSIVE_JPG")).Scans, 7);
+  EXPECT_EQ(OutlineJpeg(TestPicture("SQUARES_190_SCANS_JPG")).Scans, 190);
 }
 
 TEST(JpegStructureTest, ScanDataKeepsItsStuffedBytesAndRestartMarkers) {

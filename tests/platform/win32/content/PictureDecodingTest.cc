@@ -101,6 +101,13 @@ TEST(JpegDecodingTest, RefusesDataCutShort) {
   }
 }
 
+TEST(JpegDecodingTest, RefusesProgressiveFilesOfHundredsOfScans) {
+  EXPECT_TRUE(Refused(DecodeJpeg, TestPicture("SQUARES_190_SCANS_JPG")));
+  const std::optional<TPicture> decoded = DecodeJpeg(TestPicture("GREY_64_SCANS_JPG"));
+  ASSERT_TRUE(decoded);
+  EXPECT_TRUE(ColorNear(decoded->Colors.Pixel(8, 8), RgbColor(90, 90, 90), kJpegTolerance));
+}
+
 // The component judges damaged scan data itself and may show the damage;
 // whatever it makes of it is a picture of the size the header gave, or none.
 TEST(JpegDecodingTest, CorruptScanDataGivesNoPictureOrOneOfTheHeadersSize) {

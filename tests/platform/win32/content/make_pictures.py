@@ -237,9 +237,11 @@ def component_blocks(plane, width, height, blocks_wide, blocks_high):
     return grid
 
 
-def jpeg(width, height, planes, sampling=None, adobe_transform=None, progressive=False):
+def jpeg(width, height, planes, sampling=None, adobe_transform=None, progressive=False,
+         bands=((1, 5), (6, 63))):
     """planes: one function (x, y) -> sample a component, at the component's
-    own resolution; sampling: (h, v) a component."""
+    own resolution; sampling: (h, v) a component; bands: the coefficients of
+    each progressive AC scan."""
     count = len(planes)
     sampling = sampling or [(1, 1)] * count
     hmax = max(h for h, _ in sampling)
@@ -292,7 +294,7 @@ def jpeg(width, height, planes, sampling=None, adobe_transform=None, progressive
         out += scan_header(range(count), 0, 63) + interleaved(0, 63)
     else:
         out += scan_header(range(count), 0, 0) + interleaved(0, 0)
-        for start, end in ((1, 5), (6, 63)):
+        for start, end in bands:
             for index in range(count):
                 writer = BitWriter()
                 for row in grids[index]:
@@ -329,6 +331,10 @@ def four_squares(progressive):
                 sampling=[(2, 2), (1, 1), (1, 1)], progressive=progressive)
 
 
+def one_scan_per_coefficient(width, height, planes, sampling=None):
+    return jpeg(width, height, planes, sampling, progressive=True, bands=[(k, k) for k in range(1, 64)])
+
+
 def inks(transform):
     def channel(i):
         if transform == 0 or i == 3:
@@ -347,6 +353,10 @@ def jpegs():
         "squares.jpg": four_squares(False),
         "squares-progressive.jpg": four_squares(True),
         "grey.jpg": jpeg(16, 8, [lambda x, y: x % 16 * 16]),
+        # 1 + 3 * 63 scans, and 1 + 63.
+        "squares-190-scans.jpg": one_scan_per_coefficient(
+            32, 32, [lambda x, y: 200, lambda x, y: 90, lambda x, y: 160]),
+        "grey-64-scans.jpg": one_scan_per_coefficient(16, 16, [lambda x, y: 90]),
         "cmyk.jpg": inks(0),
         "ycck.jpg": inks(2),
         "grey-8192x10.jpg": uniform_grey(8192, 10),
