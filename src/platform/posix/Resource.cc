@@ -1,67 +1,15 @@
+// Linux has no resource section: the library's resources are the ones its
+// code registers (src/pack/PublicKeyResource.cc.in).
 #include "platform/Resource.h"
 
-#include <algorithm>
-#include <map>
-#include <mutex>
-#include <string>
+#include "platform/ResourceTable.h"
 
 namespace qel {
-namespace {
-
-std::string FoldAscii(std::string_view text) {
-  std::string folded(text);
-  std::transform(folded.begin(), folded.end(), folded.begin(),
-                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
-  return folded;
-}
-
-using TKey = std::pair<std::string, std::string>;
-
-struct TResourceTable {
-  std::mutex Lock;
-  std::map<TKey, std::span<const uint8_t>> Compiled;
-  // Owned copies that tests put in place of compiled-in resources.
-  std::map<TKey, std::vector<uint8_t>> Overrides;
-};
-
-// Filled by static registrations before anything can look a resource up.
-TResourceTable& Table() {
-  static TResourceTable table;
-  return table;
-}
-
-TKey KeyOf(std::string_view type, std::string_view name) {
-  return {FoldAscii(type), FoldAscii(name)};
-}
-
-}  // namespace
 
 std::optional<std::span<const uint8_t>> FindLibraryResource(std::string_view type,
                                                             std::string_view name) {
-  TResourceTable& table = Table();
-  const std::lock_guard lock(table.Lock);
-  const TKey key = KeyOf(type, name);
-  if (auto found = table.Overrides.find(key); found != table.Overrides.end())
-    return std::span<const uint8_t>(found->second);
-  if (auto found = table.Compiled.find(key); found != table.Compiled.end()) return found->second;
-  return std::nullopt;
-}
-
-TResourceRegistration::TResourceRegistration(std::string_view type, std::string_view name,
-                                             std::span<const uint8_t> bytes) {
-  TResourceTable& table = Table();
-  const std::lock_guard lock(table.Lock);
-  table.Compiled[KeyOf(type, name)] = bytes;
-}
-
-void SetLibraryResourceForTesting(std::string_view type, std::string_view name,
-                                  std::optional<std::vector<uint8_t>> bytes) {
-  TResourceTable& table = Table();
-  const std::lock_guard lock(table.Lock);
-  if (bytes)
-    table.Overrides[KeyOf(type, name)] = std::move(*bytes);
-  else
-    table.Overrides.erase(KeyOf(type, name));
+  if (auto replaced = FindResourceOverride(type, name)) return replaced;
+  return FindRegisteredResource(type, name);
 }
 
 }  // namespace qel
