@@ -43,4 +43,4 @@ set_target_properties(qel_test_module PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECT
 add_dependencies(win32_basics_tests qel_test_game qel_test_module)
 
 gtest_discover_tests(win32_basics_tests DISCOVERY_MODE PRE_TEST
-                     WORKING_DIRECTORY ${QEL_BASICS_TEST_DIR} PROPERTIES TIMEOUT 60)
+                     WORKING_DIRECTORY ${QEL_BASICS_TEST_DIR} PROPERTIES TIMEOUT 120)

@@ -20,7 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kWaitMs = 10000;
+// Wine starts a program slowly on a busy machine.
+constexpr int kWaitMs = 30000;
 
 // What the test game (TestGame.cc) reports about itself.
 struct TReport {

@@ -11,6 +11,11 @@
 namespace qel {
 namespace {
 
+DWORD WINAPI SleepBriefly(void*) {
+  Sleep(50);
+  return 0;
+}
+
 uint32_t HandleNumber(HANDLE handle) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)); }
 
 TEST(ModuleHandleWin32Test, WaitEndsOnlyWhenTheWorkerIsDone) {
@@ -30,8 +35,7 @@ TEST(ModuleHandleWin32Test, WaitEndsOnlyWhenTheWorkerIsDone) {
 }
 
 TEST(ModuleHandleWin32Test, AThreadHandleEndsTheWaitWhenTheThreadEnds) {
-  const HANDLE worker = CreateThread(
-      nullptr, 0, [](void*) -> DWORD { return Sleep(50), 0; }, nullptr, 0, nullptr);
+  const HANDLE worker = CreateThread(nullptr, 0, &SleepBriefly, nullptr, 0, nullptr);
   ASSERT_NE(worker, nullptr);
   WaitForModuleHandle(HandleNumber(worker));
   EXPECT_EQ(WaitForSingleObject(worker, 0), WAIT_OBJECT_0);
