@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace qel {
@@ -16,14 +15,12 @@ std::optional<uint64_t> BytesAvailableToCaller(const std::string& folder);
 // The most roots that are tried for a new install.
 inline constexpr size_t kMaxFallbackRoots = 12;
 
-// Where a new install may go when the plug-in's own folder lacks the space:
-// the mount points of the other local file systems on block devices ("/dev/"
-// devices, loop devices included) that are mounted for writing, in the mount
-// table's order, each mount point once, at most kMaxFallbackRoots, the root
-// file system excluded. Each ends with a path separator. Nothing when the
-// mount table cannot be read.
+// Where a new install may go when the plug-in's own folder lacks the space,
+// in the order they are tried, at most kMaxFallbackRoots, each ending with a
+// path separator: on Windows the fixed drives among D: to O:; on Linux the
+// mount points of the other local file systems on block devices that are
+// mounted for writing, the root file system excluded. Nothing when the
+// system cannot say.
 std::vector<std::string> FallbackInstallRoots();
-// The same, from the text of a mount table (the format of /proc/self/mounts).
-std::vector<std::string> FallbackInstallRootsFrom(std::string_view mount_table);
 
 }  // namespace qel

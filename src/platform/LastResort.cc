@@ -1,38 +1,46 @@
 #include "platform/LastResort.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <array>
 #include <string>
+
+#include "platform/LastResortOutput.h"
 
 namespace qel {
 namespace {
 
-constexpr std::string_view kPrefix = "npqelgame: ";
 constexpr std::string_view kUnknownFailure = "unknown failure";
+constexpr std::string_view kCutMark = "...";
 
-bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
+char WithoutLineBreak(char c) { return c == '\n' || c == '\r' ? ' ' : c; }
 
-// Used when even the line cannot be allocated: slower, but needs no memory.
-void WriteByCharacter(std::string_view message) {
-  std::fwrite(kPrefix.data(), 1, kPrefix.size(), stderr);
-  for (char c : message) std::fputc(IsLineBreak(c) ? ' ' : c, stderr);
-  std::fputc('\n', stderr);
+// Used when even the line cannot be allocated: needs no memory, and cuts a
+// very long text short.
+void WriteFromStack(std::string_view message) noexcept {
+  std::array<char, 1024> line;
+  const size_t room = line.size() - kReportPrefix.size() - kCutMark.size() - 1;
+  const size_t kept = std::min(message.size(), room);
+  char* out = std::copy(kReportPrefix.begin(), kReportPrefix.end(), line.data());
+  out = std::transform(message.begin(), message.begin() + kept, out, WithoutLineBreak);
+  if (kept < message.size()) out = std::copy(kCutMark.begin(), kCutMark.end(), out);
+  *out++ = '\n';
+  WriteReportLine(std::string_view(line.data(), static_cast<size_t>(out - line.data())));
 }
 
 }  // namespace
 
 void ReportUnhandled(std::string_view message) {
+  std::string line;
   try {
-    std::string line;
-    line.reserve(kPrefix.size() + message.size() + 1);
-    line.append(kPrefix);
-    for (char c : message) line.push_back(IsLineBreak(c) ? ' ' : c);
-    line.push_back('\n');
-    // One write for the whole line, so reports from two threads don't mix.
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    line.reserve(kReportPrefix.size() + message.size() + 1);
   } catch (...) {
-    WriteByCharacter(message);
+    WriteFromStack(message);
+    return;
   }
-  std::fflush(stderr);
+  line.append(kReportPrefix);
+  for (char c : message) line.push_back(WithoutLineBreak(c));
+  line.push_back('\n');
+  WriteReportLine(line);
 }
 
 void ReportUnhandled(const std::exception& failure) {

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/posix/MountTable.h"
+
 namespace qel {
 namespace {
 
