@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "TempFolder.h"
 #include "platform/FolderTrust.h"
@@ -53,34 +51,6 @@ TFolderTrust TrustOfNullDacl() {
   return trust;
 }
 
-// The user's list with an object entry (one without object types) that
-// lets everyone add files, written byte by byte: Wine makes none itself.
-TFolderTrust TrustWithObjectAce() {
-  PSID user = nullptr;
-  PSID everyone = nullptr;
-  ::ConvertStringSidToSidA(kUser, &user);
-  ::ConvertStringSidToSidA("S-1-1-0", &everyone);
-  const DWORD sid_bytes = ::GetLengthSid(everyone);
-  std::vector<BYTE> ace(3 * sizeof(DWORD) + sid_bytes);
-  const ACE_HEADER header{ACCESS_ALLOWED_OBJECT_ACE_TYPE, 0, static_cast<WORD>(ace.size())};
-  const DWORD mask_and_flags[] = {FILE_ADD_FILE, 0};
-  std::memcpy(ace.data(), &header, sizeof header);
-  std::memcpy(ace.data() + sizeof header, mask_and_flags, sizeof mask_and_flags);
-  std::memcpy(ace.data() + 3 * sizeof(DWORD), everyone, sid_bytes);
-  alignas(DWORD) BYTE buffer[512];
-  const auto acl = reinterpret_cast<PACL>(buffer);
-  TFolderTrust trust = ftMissing;
-  if (::InitializeAcl(acl, sizeof buffer, ACL_REVISION_DS) &&
-      ::AddAccessAllowedAce(acl, ACL_REVISION_DS, FILE_ALL_ACCESS, user) &&
-      ::AddAce(acl, ACL_REVISION_DS, MAXDWORD, ace.data(), static_cast<DWORD>(ace.size())))
-    trust = TrustOfSecurity(user, acl, user);
-  else
-    ADD_FAILURE() << "cannot build the list: " << ::GetLastError();
-  ::LocalFree(everyone);
-  ::LocalFree(user);
-  return trust;
-}
-
 const std::string kOwnDacl = std::string("D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + kUser + ")";
 
 TEST(DaclTrustTest, OnlyTheUserTheSystemAndTheAdministratorsMayChangeAFolderOfTheUsersAlone) {
@@ -112,8 +82,6 @@ TEST(DaclTrustTest, AnyRightOfOthersToChangeTheFolderOrItsEntriesMakesItOpen) {
   // Another owner may change the rights whenever it likes.
   EXPECT_EQ(TrustOf(std::string("O:") + kOtherUser + kOwnDacl), ftOpen);
   EXPECT_EQ(TrustOf("O:BU" + kOwnDacl), ftOpen);
-  // An entry whose trustee cannot be told apart is judged as granting to anyone.
-  EXPECT_EQ(TrustWithObjectAce(), ftOpen);
 }
 
 TEST(DaclTrustTest, OthersMayOnlyAddEntriesToASharedFolder) {
