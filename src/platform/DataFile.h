@@ -14,7 +14,8 @@ namespace qel {
 class TDataFile {
  public:
   // Opens the regular file at `path`, created empty when missing. A symbolic
-  // link at the path is never followed. Raises EQelError.
+  // link at the path is never followed. The file may be deleted while open
+  // (on Windows too); it then goes when closed. Raises EQelError.
   static std::unique_ptr<TDataFile> Open(const std::string& path);
   ~TDataFile();
   TDataFile(const TDataFile&) = delete;
@@ -22,6 +23,8 @@ class TDataFile {
 
   // Every call below raises EQelError on failure.
   int64_t Size() const;
+  // Windows keeps the bytes of a file mapped anywhere (TMappedFile): while
+  // a view of it is mapped, cutting it raises.
   void Truncate(int64_t size);
   void WriteAt(int64_t offset, std::span<const uint8_t> bytes);
   // Fills `bytes` from `offset`; fewer bytes only at the end of the file.

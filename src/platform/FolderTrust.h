@@ -17,8 +17,12 @@ enum TFolderTrust : uint8_t {
   ftOpen,           // anything else: others can change it, or no folder
 };
 
+// On Windows the folder's owner and its list of rights tell the same: the
+// trusted accounts are the user, SYSTEM, the Administrators and
+// TrustedInstaller, and others that may only add entries (as on the root of
+// a system drive) make ftStickyShared, since whoever makes an entry owns it.
 // The folder itself is judged, not what a link in its place leads to (a
-// link is ftOpen). A root of the file system's tree of mounts may be a link
+// link, or a junction, is ftOpen). A root of the file system's tree of mounts may be a link
 // the administrator made; callers that accept one resolve it first.
 TFolderTrust TrustOfFolder(const std::string& path);
 

@@ -14,6 +14,8 @@ class TMappedFile {
  public:
   // Raises EQelError when the file cannot be opened or mapped. An empty
   // file gives an empty span. The content must not change while mapped.
+  // The file may be deleted while mapped (on Windows too); it then goes
+  // with the mapping.
   static std::unique_ptr<TMappedFile> Open(const std::string& path);
   ~TMappedFile();
   TMappedFile(const TMappedFile&) = delete;

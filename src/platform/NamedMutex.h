@@ -2,8 +2,13 @@
 // belongs to a thread and counts: the owning thread obtains it again at once
 // and must release it as often; another thread, in this process or another,
 // waits. All handles of one name in one process share that ownership. When
-// the owning process dies, the mutex is free again. Names are compared
-// exactly (letter case counts) and may hold any bytes.
+// the owning process dies, the mutex is free again (on Windows the next
+// waiter obtains it, abandoned). Names are compared exactly (letter case
+// counts). On Linux a name may hold any bytes, and mutexes and semaphores
+// have names of their own; on Windows the name is the kernel object's as
+// given, so that other programs using it share the object: it must not be
+// empty nor hold a NUL byte, a backslash only after "Global" or "Local",
+// and a semaphore of the same name makes it unusable (EQelError).
 #pragma once
 
 #include <memory>

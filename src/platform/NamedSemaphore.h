@@ -1,8 +1,11 @@
 // A semaphore of a fixed number of units, shared by name with every process
 // of the same user. Units are taken one at a time without waiting and given
 // back through the handle that took them. Units that a handle still holds
-// when it is destroyed, or when its process dies, are free again. Every user
-// of a name must give the same number of units. Names are compared exactly.
+// when it is destroyed are free again. When its process dies, Linux frees
+// them too; Windows does not (a kernel semaphore does not know who took a
+// unit), so there the units of a process that crashed stay taken until every
+// process using the name has closed it. Every user of a name must give the
+// same number of units. Names are compared exactly, as for TNamedMutex.
 #pragma once
 
 #include <memory>

@@ -46,14 +46,19 @@ TEST_F(FileSystemTest, TellsFilesFromFoldersAndMakesOneFolderLevel) {
   EXPECT_FALSE(Files_.FileExists(Folder_ / "f"));
 }
 
-TEST_F(FileSystemTest, WritingNeverFollowsALink) {
-  PutFile(Folder_ / "target", "keep");
-  std::filesystem::create_symlink(Folder_ / "target", Folder_ / "link");
-  EXPECT_THROW(Files_.WriteFile(Folder_ / "link", "new"), EQelError);
-  EXPECT_EQ(FileContent(Folder_ / "target"), "keep");
+TEST_F(FileSystemTest, WritingTruncatesAndNeverFollowsALink) {
   Files_.WriteFile(Folder_ / "plain", "one");
   Files_.WriteFile(Folder_ / "plain", "2");
   EXPECT_EQ(FileContent(Folder_ / "plain"), "2");
+
+  PutFile(Folder_ / "target", "keep");
+  std::error_code unsupported;
+  std::filesystem::create_symlink(Folder_ / "target", Folder_ / "link", unsupported);
+  // MinGW's standard library makes no links on Windows.
+  if (unsupported == std::errc::function_not_supported) GTEST_SKIP() << "no symbolic links here";
+  ASSERT_FALSE(unsupported) << unsupported.message();
+  EXPECT_THROW(Files_.WriteFile(Folder_ / "link", "new"), EQelError);
+  EXPECT_EQ(FileContent(Folder_ / "target"), "keep");
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ struct TFreeEnvironment {
 
 std::u16string CurrentEnvironmentBlock() {
   const std::unique_ptr<wchar_t, TFreeEnvironment> block(GetEnvironmentStringsW());
-  if (!block) throw EQelError("cannot read the environment: " + win32::LastErrorText());
+  if (!block) throw EQelError("cannot read the environment: " + LastErrorText());
   const wchar_t* end = block.get();
   while (*end != L'\0') end += wcslen(end) + 1;
   return std::u16string(reinterpret_cast<const char16_t*>(block.get()), static_cast<size_t>(end - block.get()) + 1);
@@ -39,7 +39,7 @@ uint32_t StartGameProcess(const std::string& program, const std::string& paramet
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, /*bInheritHandles=*/FALSE,
                       CREATE_UNICODE_ENVIRONMENT, environment.data(), working_folder.c_str(), &startup, &process))
-    throw EQelError("cannot start " + program + ": " + win32::LastErrorText());
+    throw EQelError("cannot start " + program + ": " + LastErrorText());
   // The game is never waited for nor ended; its handles would only keep its
   // remains in the system after it ends.
   CloseHandle(process.hThread);

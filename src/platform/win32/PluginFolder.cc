@@ -13,12 +13,12 @@ std::string PluginDir() {
   HMODULE module = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           reinterpret_cast<LPCSTR>(&PluginDir), &module))
-    throw EQelError("the plug-in's own file cannot be found: " + win32::LastErrorText());
+    throw EQelError("the plug-in's own file cannot be found: " + LastErrorText());
   // A name that fills the buffer may have been cut short: try a larger one.
   std::string file(MAX_PATH, '\0');
   for (;;) {
     const DWORD length = GetModuleFileNameA(module, file.data(), static_cast<DWORD>(file.size()));
-    if (length == 0) throw EQelError("the plug-in's own file cannot be found: " + win32::LastErrorText());
+    if (length == 0) throw EQelError("the plug-in's own file cannot be found: " + LastErrorText());
     if (length < file.size()) {
       file.resize(length);
       break;

@@ -32,7 +32,7 @@ void WriteEnvironmentVariable(const std::string& name, const std::string& value)
   if (name.empty() || name.find('=') != std::string::npos)
     throw EQelError("cannot set environment variable " + name + ": the name is not valid");
   if (!SetEnvironmentVariableA(name.c_str(), value.c_str()))
-    throw EQelError("cannot set environment variable " + name + ": " + win32::LastErrorText());
+    throw EQelError("cannot set environment variable " + name + ": " + LastErrorText());
 }
 
 }  // namespace qel

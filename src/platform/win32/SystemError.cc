@@ -2,29 +2,28 @@
 
 #include <windows.h>
 
-#include <memory>
+#include "platform/Error.h"
 
-namespace qel::win32 {
-namespace {
+namespace qel {
 
-struct TLocalFree {
-  void operator()(char* text) const { LocalFree(text); }
-};
-
-}  // namespace
-
-std::string SystemErrorText(uint32_t code) {
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-      0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-  const std::unique_ptr<char, TLocalFree> owned(buffer);
-  std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : std::string();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  if (text.empty()) return "error " + std::to_string(code);
-  return text;
+std::string SystemErrorText(unsigned long code) {
+  char* text = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                              message.back() == '.'))
+    message.pop_back();
+  if (message.empty()) return "error " + std::to_string(code);
+  return message;
 }
 
-std::string LastErrorText() { return SystemErrorText(GetLastError()); }
+std::string LastErrorText() { return SystemErrorText(::GetLastError()); }
 
-}  // namespace qel::win32
+void RaiseSystemError(const std::string& what, const std::string& subject, unsigned long code) {
+  throw EQelError(what + " " + subject + ": " + SystemErrorText(code));
+}
+
+}  // namespace qel

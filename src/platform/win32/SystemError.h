@@ -1,15 +1,18 @@
-// The system's own words for an error code.
+// Failures of Win32 calls, told in the system's own words.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-namespace qel::win32 {
+namespace qel {
 
-// The text for `code` (a GetLastError value), without the final line break,
-// or "error <code>" when the system has none.
-std::string SystemErrorText(uint32_t code);
+// The system's message for an error code (GetLastError), without the line
+// break that ends it; "error <code>" when the system has none.
+std::string SystemErrorText(unsigned long code);
 // The same for the calling thread's last error.
 std::string LastErrorText();
 
-}  // namespace qel::win32
+// Raises EQelError "<what> <subject>: <system's message>".
+[[noreturn]] void RaiseSystemError(const std::string& what, const std::string& subject,
+                                   unsigned long code);
+
+}  // namespace qel

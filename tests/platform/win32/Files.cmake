@@ -1,1 +1,32 @@
-# Tests of the Windows Files facilities (to be filled).
+# Tests of the Windows Files facilities, run under Wine: the portable tests
+# of files and named objects, and the Windows-only ones beside this file.
+set(QEL_WIN32_FILES_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# The other process of the cross-process tests.
+add_executable(win32_files_helper
+  ${QEL_WIN32_FILES_TEST_DIR}/FilesHelper.cc
+  ${QEL_WIN32_FILES_SOURCES})
+target_include_directories(win32_files_helper PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(win32_files_helper PRIVATE advapi32)
+
+add_executable(win32_files_tests
+  ${PROJECT_SOURCE_DIR}/tests/launch/FileSystemTest.cc
+  ${PROJECT_SOURCE_DIR}/tests/launch/NamedObjectsTest.cc
+  ${QEL_WIN32_FILES_TEST_DIR}/DataFileTest.cc
+  ${QEL_WIN32_FILES_TEST_DIR}/FileSystemWin32Test.cc
+  ${QEL_WIN32_FILES_TEST_DIR}/FolderRemovalWin32Test.cc
+  ${QEL_WIN32_FILES_TEST_DIR}/FolderTrustWin32Test.cc
+  ${QEL_WIN32_FILES_TEST_DIR}/NamedObjectsWin32Test.cc
+  ${QEL_WIN32_FILES_TEST_DIR}/ReparsePoints.cc
+  ${QEL_WIN32_FILES_TEST_DIR}/TreeFilesWin32Test.cc
+  ${PROJECT_SOURCE_DIR}/tests/support/TempFolder.cc
+  ${PROJECT_SOURCE_DIR}/src/launch/ObjectNames.cc
+  ${PROJECT_SOURCE_DIR}/src/platform/AtomicFile.cc
+  ${QEL_WIN32_FILES_SOURCES})
+target_include_directories(win32_files_tests PRIVATE
+  ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_SOURCE_DIR}/tests/launch)
+target_link_libraries(win32_files_tests PRIVATE GTest::gtest_main advapi32)
+target_compile_definitions(win32_files_tests PRIVATE
+  QEL_FILES_HELPER="$<TARGET_FILE_NAME:win32_files_helper>")
+add_dependencies(win32_files_tests win32_files_helper)
+gtest_discover_tests(win32_files_tests DISCOVERY_MODE PRE_TEST)
