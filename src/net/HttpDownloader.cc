@@ -206,7 +206,11 @@ void THttpDownloader::StartExtraction(TPackKind Kind) {
               // Recorded as installed first: a cache left behind by a crash
               // here is stale, and a later transfer from 0 writes over it.
               // Emptied here, where freeing a large file's blocks keeps
-              // nobody waiting; nothing reads the mapping any more.
+              // nobody waiting. Nothing reads the mapping any more, and it
+              // goes first: Windows cuts no file while a view of it is
+              // mapped. The plug-in thread touches it again only once this
+              // thread has been joined.
+              transfer.Mapping.reset();
               transfer.Cache->Discard();
               Files().RemoveFile(CachePath(Kind));
               Files().RemoveFile(TagPath(Kind));
