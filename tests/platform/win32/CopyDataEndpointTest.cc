@@ -20,8 +20,8 @@ bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0
 
 class CopyDataEndpointTest : public ::testing::Test {
  protected:
-  const TOwnedWindow game{MakeTestWindow("Game", WS_POPUP)};
-  const TOwnedWindow plugin{MakeTestWindow("Plug-in", WS_POPUP)};
+  const TOwnedWindow game{MakeTestWindow("Game", 0, 0, HWND_MESSAGE)};
+  const TOwnedWindow plugin{MakeTestWindow("Plug-in", 0, 0, HWND_MESSAGE)};
 };
 
 TEST_F(CopyDataEndpointTest, TheWaitHandleIsSetWhileBlocksAreQueued) {
@@ -90,7 +90,7 @@ TEST_F(CopyDataEndpointTest, OneEndpointPerWindowWhileItLives) {
   TCopyDataEndpoint again(H(game.get()));
   EXPECT_THROW(TCopyDataEndpoint{0}, EQelError);
   // A window that goes before its endpoint leaves nothing behind to send to.
-  HWND short_lived = MakeTestWindow("Short", WS_POPUP);
+  HWND short_lived = MakeTestWindow("Short", 0, 0, HWND_MESSAGE);
   TCopyDataEndpoint orphan(H(short_lived));
   DestroyWindow(short_lived);
   EXPECT_EQ(SendCopyDataTo(H(short_lived), H(plugin.get()), 1, {}, 100), TCopyDataSent::NoReceiver);

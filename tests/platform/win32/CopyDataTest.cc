@@ -52,8 +52,8 @@ class Inbox {
 
 class CopyDataTest : public ::testing::Test {
  protected:
-  const TOwnedWindow window{MakeTestWindow("Plug-in", WS_POPUP)};
-  const TOwnedWindow sender{MakeTestWindow("Game", WS_POPUP)};
+  const TOwnedWindow window{MakeTestWindow("Plug-in", 0, 0, HWND_MESSAGE)};
+  const TOwnedWindow sender{MakeTestWindow("Game", 0, 0, HWND_MESSAGE)};
 };
 
 TEST_F(CopyDataTest, BlocksArriveInOrderFromTheLoopWithSenderAndTag) {
@@ -211,7 +211,7 @@ TEST_F(CopyDataTest, WithoutAListeningWindowNobodyReceives) {
   const std::vector<uint8_t> block = Pattern(8);
   EXPECT_EQ(SendCopyDataTo(0, H(sender.get()), kTag, block, 100), TCopyDataSent::NoReceiver);
   EXPECT_EQ(SendCopyDataTo(H(window.get()), H(sender.get()), kTag, block, 100), TCopyDataSent::NoReceiver);
-  HWND gone = MakeTestWindow("Gone", WS_POPUP);
+  HWND gone = MakeTestWindow("Gone", 0, 0, HWND_MESSAGE);
   DestroyWindow(gone);
   EXPECT_EQ(SendCopyDataTo(H(gone), H(sender.get()), kTag, block, 100), TCopyDataSent::NoReceiver);
 }

@@ -64,6 +64,14 @@ HWND MakeTestWindow(const std::string& title, DWORD style, DWORD ex_style, HWND 
 
 std::string TestWindowClassName() { return kTestClass; }
 
+bool HaveDisplay() {
+  static const bool have = [] {
+    const TOwnedWindow probe(MakeTestWindow("", WS_POPUP));
+    return probe != nullptr;
+  }();
+  return have;
+}
+
 TWindowThread::TWindowThread(TCloseBehaviour* behaviour, const std::string& title)
     : Thread_(&TWindowThread::Serve, this, behaviour, title) {
   std::unique_lock<std::mutex> hold(Lock_);
@@ -76,7 +84,7 @@ TWindowThread::~TWindowThread() {
 }
 
 void TWindowThread::Serve(TCloseBehaviour* behaviour, std::string title) {
-  HWND window = MakeTestWindow(title, WS_OVERLAPPEDWINDOW, 0, nullptr, behaviour);
+  HWND window = MakeTestWindow(title, 0, 0, HWND_MESSAGE, behaviour);
   MSG message;
   PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
   {

@@ -34,6 +34,8 @@ struct TCloseBehaviour {
 HWND MakeTestWindow(const std::string& title, DWORD style, DWORD ex_style = 0, HWND parent = nullptr,
                     TCloseBehaviour* behaviour = nullptr);
 std::string TestWindowClassName();
+// Whether windows other than message-only ones can be made here.
+bool HaveDisplay();
 
 // Destroys the window when it goes out of scope (this thread's windows).
 struct TWindowDeleter {
@@ -43,8 +45,8 @@ struct TWindowDeleter {
 };
 using TOwnedWindow = std::unique_ptr<HWND__, TWindowDeleter>;
 
-// A test window made and served on a thread of its own, whose loop can be
-// held up for a while.
+// A message-only test window made and served on a thread of its own, whose
+// loop can be held up for a while.
 class TWindowThread {
  public:
   explicit TWindowThread(TCloseBehaviour* behaviour = nullptr, const std::string& title = "");
