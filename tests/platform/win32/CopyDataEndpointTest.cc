@@ -75,13 +75,6 @@ TEST_F(CopyDataEndpointTest, WaitingTakesTheBlocksOtherThreadsSend) {
   }
 }
 
-TEST_F(CopyDataEndpointTest, AWaitWithoutBlocksEndsWithItsTime) {
-  TCopyDataEndpoint endpoint(H(game.get()));
-  const ULONGLONG start = GetTickCount64();
-  EXPECT_FALSE(endpoint.WaitForDatagram(100));
-  EXPECT_GE(GetTickCount64() - start, 90u);
-}
-
 TEST_F(CopyDataEndpointTest, OneEndpointPerWindowWhileItLives) {
   {
     TCopyDataEndpoint endpoint(H(game.get()));

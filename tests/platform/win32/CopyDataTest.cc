@@ -218,9 +218,12 @@ TEST_F(CopyDataTest, WithoutAListeningWindowNobodyReceives) {
 
 TEST_F(CopyDataTest, MalformedBlocksAreRefused) {
   Inbox inbox(H(window.get()));
-  COPYDATASTRUCT wide_tag{};
-  wide_tag.dwData = ULONG_PTR{0x1} << 32 | 5;
-  EXPECT_EQ(SendMessageA(window.get(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&wide_tag)), FALSE);
+  if constexpr (sizeof(ULONG_PTR) > sizeof(uint32_t)) {
+    // A tag wider than 32 bits is no tag of ours.
+    COPYDATASTRUCT wide_tag{};
+    wide_tag.dwData = static_cast<ULONG_PTR>(uint64_t{1} << 32 | 5);
+    EXPECT_EQ(SendMessageA(window.get(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&wide_tag)), FALSE);
+  }
   EXPECT_EQ(SendMessageA(window.get(), WM_COPYDATA, 0, 0), FALSE);
   COPYDATASTRUCT no_bytes{};
   no_bytes.cbData = 10;

@@ -148,7 +148,7 @@ TEST_F(TopLevelWindowsTest, EmbeddingStripsTheFrameAndPlacesTheWindowInTheHost) 
   EXPECT_FALSE(windows.SetParent(0, H(host.get())));
 }
 
-TEST_F(TopLevelWindowsTest, MovingHidingAndClippingChangeTheWindow) {
+TEST_F(TopLevelWindowsTest, MovingPlacesAndSizesTheWindow) {
   const TOwnedWindow host(MakeTestWindow("Host", WS_POPUP));
   const TWindowHandle child = windows.CreatePlainWindow(H(host.get()), 0, 0, 10, 10);
   ASSERT_NE(child, 0u);
@@ -158,14 +158,6 @@ TEST_F(TopLevelWindowsTest, MovingHidingAndClippingChangeTheWindow) {
   ASSERT_TRUE(windows.MoveWindow(child, 0, 0, -5, -1));  // negative sizes are empty windows
   EXPECT_EQ(windows.ClientSize(child).Width, 0);
   EXPECT_FALSE(windows.MoveWindow(0, 0, 0, 1, 1));
-
-  windows.ShowWindow(child, false);
-  EXPECT_FALSE(IsWindowVisible(reinterpret_cast<HWND>(child)));
-  windows.ShowWindow(child, true);
-  EXPECT_EQ(GetWindowLongA(reinterpret_cast<HWND>(child), GWL_STYLE) & WS_VISIBLE, WS_VISIBLE);
-
-  windows.ClipChildren(H(host.get()));
-  EXPECT_EQ(GetWindowLongA(host.get(), GWL_STYLE) & WS_CLIPCHILDREN, WS_CLIPCHILDREN);
 }
 
 TEST_F(NativeWindowsTest, ClosingAWindowOfAnotherThreadWaitsUntilItIsGone) {

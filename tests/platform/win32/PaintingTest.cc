@@ -95,17 +95,6 @@ TEST_P(BitmapDrawingTest, TheAreaLandsAtThePlaceAskedAndNothingElseChanges) {
 
 INSTANTIATE_TEST_SUITE_P(RowLayouts, BitmapDrawingTest, ::testing::Values(4, 5, 7));
 
-TEST(GdiCanvasTest, AnAreaOutsideTheBitmapDrawsNothing) {
-  TPixelSurface surface(10, 10);
-  surface.Fill(kGrey);
-  TGdiCanvas canvas(surface.Dc());
-  canvas.DrawBitmap(0, 0, Gradient(4, 4), {4, 0, 8, 4});
-  canvas.DrawBitmap(0, 0, Gradient(4, 4), {-3, -3, 0, 0});
-  canvas.FillRect({5, 5, 5, 9}, kRed);  // empty
-  for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x) ASSERT_EQ(surface.At(x, y), kGrey);
-}
-
 TEST(GdiCanvasTest, FillsAndLabelsStayInTheirBoxes) {
   TPixelSurface surface(200, 60);
   surface.Fill(kGrey);
@@ -138,18 +127,6 @@ TEST(GdiCanvasTest, FillsAndLabelsStayInTheirBoxes) {
     }
   EXPECT_GT(text_pixels, 0);
   EXPECT_GT(background_pixels, text_pixels);
-}
-
-TEST(GdiCanvasTest, TheDeviceContextIsLeftAsItWas) {
-  TPixelSurface surface(20, 20);
-  SetTextColor(surface.Dc(), RGB(1, 2, 3));
-  HGDIOBJ font = GetCurrentObject(surface.Dc(), OBJ_FONT);
-  {
-    TGdiCanvas canvas(surface.Dc());
-    canvas.DrawLabel(0, 0, "x", 12, kRed, kBlue);
-  }
-  EXPECT_EQ(GetTextColor(surface.Dc()), RGB(1, 2, 3));
-  EXPECT_EQ(GetCurrentObject(surface.Dc(), OBJ_FONT), font);
 }
 
 // Windows painted through their handler.
@@ -225,16 +202,6 @@ TEST_F(WindowPaintingTest, AFailingHandlerDoesNotLeaveTheWindowProcedure) {
   windows.Repaint(window, {0, 0, 5, 5});
   EXPECT_EQ(calls, 2);
   EXPECT_TRUE(windows.IsWindow(window));
-}
-
-TEST_F(WindowPaintingTest, OnlyThePlainWindowsOfThisProcessTakeAHandler) {
-  const TOwnedWindow other(MakeTestWindow("Other", WS_POPUP | WS_VISIBLE));
-  bool called = false;
-  windows.SetPaintHandler(reinterpret_cast<TWindowHandle>(other.get()),
-                          [&](TWindowCanvas&, const TRect&) { called = true; });
-  windows.Repaint(reinterpret_cast<TWindowHandle>(other.get()), {0, 0, 10, 10});
-  PumpMessages();
-  EXPECT_FALSE(called);
 }
 
 }  // namespace

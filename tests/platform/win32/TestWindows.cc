@@ -1,13 +1,9 @@
 #include "TestWindows.h"
 
-#include <future>
-
 namespace qel::test {
 namespace {
 
 constexpr char kTestClass[] = "QelTestWindow";
-// Posted to a window thread: run the std::function<void()>* in lparam.
-constexpr UINT kRunWork = WM_APP + 1;
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
@@ -95,30 +91,10 @@ void TWindowThread::Serve(TCloseBehaviour* behaviour, std::string title) {
   }
   Changed_.notify_all();
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (message.hwnd == nullptr && message.message == kRunWork) {
-      (*reinterpret_cast<std::function<void()>*>(message.lParam))();
-      continue;
-    }
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
   if (IsWindow(window)) DestroyWindow(window);
-}
-
-void TWindowThread::Stall(int ms) {
-  Run([] {});  // the thread is in its loop
-  Stall_ = [ms] { Sleep(static_cast<DWORD>(ms)); };
-  PostThreadMessageA(ThreadId_, kRunWork, 0, reinterpret_cast<LPARAM>(&Stall_));
-}
-
-void TWindowThread::Run(std::function<void()> work) {
-  std::promise<void> finished;
-  std::function<void()> task = [&] {
-    work();
-    finished.set_value();
-  };
-  PostThreadMessageA(ThreadId_, kRunWork, 0, reinterpret_cast<LPARAM>(&task));
-  finished.get_future().wait();
 }
 
 }  // namespace qel::test

@@ -45,8 +45,7 @@ struct TWindowDeleter {
 };
 using TOwnedWindow = std::unique_ptr<HWND__, TWindowDeleter>;
 
-// A message-only test window made and served on a thread of its own, whose
-// loop can be held up for a while.
+// A message-only test window made and served on a thread of its own.
 class TWindowThread {
  public:
   explicit TWindowThread(TCloseBehaviour* behaviour = nullptr, const std::string& title = "");
@@ -55,11 +54,6 @@ class TWindowThread {
   TWindowThread& operator=(const TWindowThread&) = delete;
 
   HWND Window() const { return Window_; }
-  DWORD ThreadId() const { return ThreadId_; }
-  // The thread sleeps `ms` without taking messages.
-  void Stall(int ms);
-  // Runs `work` on the window's thread and waits for it.
-  void Run(std::function<void()> work);
 
  private:
   void Serve(TCloseBehaviour* behaviour, std::string title);
@@ -69,7 +63,6 @@ class TWindowThread {
   HWND Window_ = nullptr;
   DWORD ThreadId_ = 0;
   bool Ready_ = false;
-  std::function<void()> Stall_;  // posted by Stall, run on the thread
   std::thread Thread_;
 };
 
