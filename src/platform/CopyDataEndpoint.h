@@ -15,8 +15,6 @@
 
 namespace qel {
 
-class TCopyDataSocketFile;
-
 // Another endpoint already receives for the window.
 class EWindowTaken : public EQelError {
  public:
@@ -63,9 +61,11 @@ class TCopyDataEndpoint {
   TCopyDataEndpoint& operator=(const TCopyDataEndpoint&) = delete;
 
   TWindowHandle Window() const { return Window_; }
-  // What an event loop waits on to learn that a datagram is waiting: a file
-  // descriptor that becomes readable.
-  int WaitHandle() const { return Socket_; }
+  // What an event loop waits on to learn that a datagram is waiting: on
+  // Linux a file descriptor that becomes readable; on Windows the value of an
+  // event handle that is set while blocks are queued (handle values have 32
+  // significant bits, so (HANDLE)(intptr_t) gives it back).
+  int WaitHandle() const;
 
   // Takes one datagram off without waiting. Every descriptor that came along
   // is closed, whatever becomes of the datagram.
@@ -75,10 +75,11 @@ class TCopyDataEndpoint {
   bool WaitForDatagram(int timeout_ms);
 
  private:
+  // Each system's receiving end.
+  struct TState;
+
   TWindowHandle Window_;
-  int Socket_ = -1;
-  std::unique_ptr<TCopyDataSocketFile> File_;  // the name the socket is bound to
-  std::vector<uint8_t> Datagram_;              // receive buffer for blocks sent inline
+  std::unique_ptr<TState> State_;
 };
 
 }  // namespace qel

@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Error.h"
 #include "platform/posix/CopyDataSocketFile.h"
@@ -88,6 +90,19 @@ bool ReadBlockFile(int fd, uint32_t size, std::vector<uint8_t>& block) {
 
 }  // namespace
 
+// The socket bound to the window's name, and the buffer that blocks sent
+// inline are received into.
+struct TCopyDataEndpoint::TState {
+  ~TState() {
+    File.reset();  // while the socket still holds it
+    if (Socket >= 0) close(Socket);
+  }
+
+  int Socket = -1;
+  std::unique_ptr<TCopyDataSocketFile> File;
+  std::vector<uint8_t> Datagram;
+};
+
 TCopyDataSent SendCopyDataTo(TWindowHandle target, TWindowHandle sender, uint32_t tag,
                              std::span<const uint8_t> block, int timeout_ms) {
   if (target == 0) return TCopyDataSent::NoReceiver;
@@ -133,7 +148,8 @@ TCopyDataSent SendCopyDataTo(TWindowHandle target, TWindowHandle sender, uint32_
   return SendUntil(fd.Get(), message, expected, deadline);
 }
 
-TCopyDataEndpoint::TCopyDataEndpoint(TWindowHandle window) : Window_(window) {
+TCopyDataEndpoint::TCopyDataEndpoint(TWindowHandle window)
+    : Window_(window), State_(std::make_unique<TState>()) {
   if (window == 0) throw EQelError("No window to receive copy-data messages for");
   TFileDescriptor fd = NewDatagramSocket();
   if (!fd.Valid())
@@ -143,15 +159,14 @@ TCopyDataEndpoint::TCopyDataEndpoint(TWindowHandle window) : Window_(window) {
   const int on = 1;
   if (setsockopt(fd.Get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0)
     throw EQelError(std::string("Cannot ask for copy-data credentials: ") + strerror(errno));
-  File_ = std::make_unique<TCopyDataSocketFile>(fd.Get(), CopyDataSocketName(window));
-  Datagram_.resize(sizeof(TCopyDataHeader) + kInlineCopyData);
-  Socket_ = fd.Release();
+  State_->File = std::make_unique<TCopyDataSocketFile>(fd.Get(), CopyDataSocketName(window));
+  State_->Datagram.resize(sizeof(TCopyDataHeader) + kInlineCopyData);
+  State_->Socket = fd.Release();
 }
 
-TCopyDataEndpoint::~TCopyDataEndpoint() {
-  File_.reset();  // while the socket still holds it
-  if (Socket_ >= 0) close(Socket_);
-}
+TCopyDataEndpoint::~TCopyDataEndpoint() = default;
+
+int TCopyDataEndpoint::WaitHandle() const { return State_->Socket; }
 
 bool TCopyDataEndpoint::WaitForDatagram(int timeout_ms) {
   const int64_t deadline = NowMs() + timeout_ms;
@@ -161,7 +176,7 @@ bool TCopyDataEndpoint::WaitForDatagram(int timeout_ms) {
       const int64_t remaining = deadline - NowMs();
       wait = remaining > 0 ? static_cast<int>(remaining) : 0;
     }
-    pollfd waiting{Socket_, POLLIN, 0};
+    pollfd waiting{State_->Socket, POLLIN, 0};
     const int ready = poll(&waiting, 1, wait);
     if (ready > 0) return true;
     if (ready == 0 || errno != EINTR) return false;
@@ -170,7 +185,8 @@ bool TCopyDataEndpoint::WaitForDatagram(int timeout_ms) {
 
 TCopyDataReceipt TCopyDataEndpoint::ReceiveOne(TCopyDataBlock& received) {
   received = {};
-  iovec part{Datagram_.data(), Datagram_.size()};
+  std::vector<uint8_t>& datagram = State_->Datagram;
+  iovec part{datagram.data(), datagram.size()};
   alignas(
       cmsghdr) char control[CMSG_SPACE(sizeof(ucred)) + CMSG_SPACE(sizeof(int) * kMostDescriptors)];
   msghdr message{};
@@ -180,7 +196,7 @@ TCopyDataReceipt TCopyDataEndpoint::ReceiveOne(TCopyDataBlock& received) {
   message.msg_controllen = sizeof control;
   ssize_t n;
   do {
-    n = recvmsg(Socket_, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+    n = recvmsg(State_->Socket, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
   } while (n < 0 && errno == EINTR);
   if (n < 0) return TCopyDataReceipt::Nothing;
 
@@ -206,11 +222,11 @@ TCopyDataReceipt TCopyDataEndpoint::ReceiveOne(TCopyDataBlock& received) {
   if (static_cast<size_t>(n) < sizeof(TCopyDataHeader)) return TCopyDataReceipt::Dropped;
 
   TCopyDataHeader header;
-  std::memcpy(&header, Datagram_.data(), sizeof header);
+  std::memcpy(&header, datagram.data(), sizeof header);
   if (header.Size > kLargestCopyData) return TCopyDataReceipt::Dropped;
   if (descriptors.empty()) {
     if (static_cast<size_t>(n) != sizeof header + header.Size) return TCopyDataReceipt::Dropped;
-    received.Bytes.assign(Datagram_.begin() + sizeof header, Datagram_.begin() + n);
+    received.Bytes.assign(datagram.begin() + sizeof header, datagram.begin() + n);
   } else {
     if (descriptors.size() != 1 || static_cast<size_t>(n) != sizeof header)
       return TCopyDataReceipt::Dropped;
