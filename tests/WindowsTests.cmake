@@ -31,6 +31,12 @@ add_library(qeltestfiles STATIC support/TempFolder.cc)
 target_include_directories(qeltestfiles PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(qeltestfiles PUBLIC GTest::gtest)
 
+# The main function of every Windows test program: GoogleTest's, with the
+# last-resort message box kept off (it would wait for a click).
+add_library(qelwintestmain STATIC support/win32/TestMain.cc)
+target_include_directories(qelwintestmain PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(qelwintestmain PUBLIC GTest::gtest)
+
 # Helper programs that tests start as separate processes and talk to by lines.
 add_library(qeltestprocess STATIC support/ChildProcess.cc support/win32/ChildProcessPlatform.cc)
 target_include_directories(qeltestprocess PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
@@ -68,7 +74,7 @@ add_executable(host_tests
   host/BrowserObjectTest.cc
   host/PageAccessTest.cc
 )
-target_link_libraries(host_tests PRIVATE qelcore qelplatform qeltestsupport GTest::gtest_main)
+target_link_libraries(host_tests PRIVATE qelcore qelplatform qelresources qeltestsupport qelwintestmain)
 add_wine_tests(host_tests)
 
 # Packs: the format, signatures, extraction and the qelpack tool.
@@ -84,7 +90,7 @@ add_executable(pack_tests
   pack/QelpackToolTest.cc
   pack/BuffStreamTest.cc
 )
-target_link_libraries(pack_tests PRIVATE qelpacktool qelcore qelplatform qeltestfiles GTest::gtest_main)
+target_link_libraries(pack_tests PRIVATE qelpacktool qelcore qelplatform qelresources qeltestfiles qelwintestmain)
 target_compile_definitions(pack_tests PRIVATE
   QEL_QELPACK_PATH="$<TARGET_FILE:qelpack>"
   QEL_DEV_PRIVATE_KEY="${PROJECT_SOURCE_DIR}/keys/dev-private.pem")

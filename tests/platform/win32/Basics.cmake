@@ -1,6 +1,6 @@
 # Tests of the Windows Basics facilities, run under Wine: the portable tests of
 # these facilities that hold no Linux-only checks, and Windows-only tests of
-# what differs. Built from the group's sources, not the whole platform.
+# what differs.
 set(QEL_BASICS_TEST_DIR ${CMAKE_BINARY_DIR}/tests/basics)
 
 add_executable(win32_basics_tests
@@ -11,7 +11,6 @@ add_executable(win32_basics_tests
   ${PROJECT_SOURCE_DIR}/tests/platform/ProcessEnvironmentTest.cc
   ${PROJECT_SOURCE_DIR}/tests/platform/TimerTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/AnsiTextWin32Test.cc
-  ${CMAKE_CURRENT_LIST_DIR}/BasicsTestMain.cc
   ${CMAKE_CURRENT_LIST_DIR}/DriveRootsTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/GameEnvironmentTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/GameProcessWin32Test.cc
@@ -20,11 +19,9 @@ add_executable(win32_basics_tests
   ${CMAKE_CURRENT_LIST_DIR}/ModuleTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/ThreadPriorityTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/TimerWindowTest.cc
-  ${PROJECT_SOURCE_DIR}/tests/support/TempFolder.cc
-  ${PROJECT_SOURCE_DIR}/src/platform/LastResort.cc
-  ${QEL_WIN32_BASICS_SOURCES})
+  ${PROJECT_SOURCE_DIR}/tests/support/TempFolder.cc)
 target_include_directories(win32_basics_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support)
-target_link_libraries(win32_basics_tests PRIVATE GTest::gtest Threads::Threads user32 kernel32)
+target_link_libraries(win32_basics_tests PRIVATE qelplatform qelwintestmain)
 set_target_properties(win32_basics_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QEL_BASICS_TEST_DIR})
 
 # The game the process tests start: it writes what it was started with into

@@ -54,13 +54,9 @@ add_executable(win32_content_tests
   ${content_tests_dir}/SignatureTest.cc
   ${content_tests_dir}/TestPictures.cc
   ${content_data_dir}/Signatures.h
-  ${content_data_dir}/ContentTests.rc
-  ${QEL_WIN32_CONTENT_SOURCES}
-  ${PROJECT_SOURCE_DIR}/src/platform/Bitmap.cc
-  ${PROJECT_SOURCE_DIR}/src/platform/ResourceTable.cc)
+  ${content_data_dir}/ContentTests.rc)
 add_dependencies(win32_content_tests win32_content_test_pictures)
 target_include_directories(win32_content_tests PRIVATE
   ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support ${content_data_dir})
-target_link_libraries(win32_content_tests PRIVATE
-  GTest::gtest_main Threads::Threads advapi32 windowscodecs ole32 uuid)
+target_link_libraries(win32_content_tests PRIVATE qelplatform qelwintestmain)
 gtest_discover_tests(win32_content_tests DISCOVERY_MODE PRE_TEST)

@@ -4,10 +4,8 @@ set(QEL_WIN32_FILES_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # The other process of the cross-process tests.
 add_executable(win32_files_helper
-  ${QEL_WIN32_FILES_TEST_DIR}/FilesHelper.cc
-  ${QEL_WIN32_FILES_SOURCES})
-target_include_directories(win32_files_helper PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(win32_files_helper PRIVATE advapi32)
+  ${QEL_WIN32_FILES_TEST_DIR}/FilesHelper.cc)
+target_link_libraries(win32_files_helper PRIVATE qelplatform)
 
 add_executable(win32_files_tests
   ${PROJECT_SOURCE_DIR}/tests/launch/FileSystemTest.cc
@@ -20,12 +18,10 @@ add_executable(win32_files_tests
   ${QEL_WIN32_FILES_TEST_DIR}/ReparsePoints.cc
   ${QEL_WIN32_FILES_TEST_DIR}/TreeFilesWin32Test.cc
   ${PROJECT_SOURCE_DIR}/tests/support/TempFolder.cc
-  ${PROJECT_SOURCE_DIR}/src/launch/ObjectNames.cc
-  ${PROJECT_SOURCE_DIR}/src/platform/AtomicFile.cc
-  ${QEL_WIN32_FILES_SOURCES})
+  ${PROJECT_SOURCE_DIR}/src/launch/ObjectNames.cc)
 target_include_directories(win32_files_tests PRIVATE
   ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_SOURCE_DIR}/tests/launch)
-target_link_libraries(win32_files_tests PRIVATE GTest::gtest_main advapi32)
+target_link_libraries(win32_files_tests PRIVATE qelplatform qelwintestmain)
 target_compile_definitions(win32_files_tests PRIVATE
   QEL_FILES_HELPER="$<TARGET_FILE_NAME:win32_files_helper>")
 add_dependencies(win32_files_tests win32_files_helper)

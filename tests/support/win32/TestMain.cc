@@ -1,4 +1,4 @@
-// The Windows tests never show a message box: one would wait for a click
+// Windows test programs never show a message box: one would wait for a click
 // that never comes.
 #include <gtest/gtest.h>
 
