@@ -61,41 +61,10 @@ add_executable(support_tests
 target_link_libraries(support_tests PRIVATE qeltestsupport GTest::gtest_main)
 add_wine_tests(support_tests)
 
-# The host layer through the fake browser: exports, registry, instances,
-# the script bridge, URL streams and page objects.
-add_executable(host_tests
-  host/RecordingPlugin.cc
-  host/EntryPointsTest.cc
-  host/RegistryTest.cc
-  host/InstanceTest.cc
-  host/ScriptBridgeTest.cc
-  host/ConversionTest.cc
-  host/URLStreamTest.cc
-  host/BrowserObjectTest.cc
-  host/PageAccessTest.cc
-)
-target_link_libraries(host_tests PRIVATE qelcore qelplatform qelresources qeltestsupport qelwintestmain)
-add_wine_tests(host_tests)
-
-# Packs: the format, signatures, extraction and the qelpack tool.
-add_executable(pack_tests
-  pack/PackTestKit.cc
-  pack/PlatformFacilitiesTest.cc
-  pack/HashCheckerTest.cc
-  pack/DirectoryUnpackerTest.cc
-  pack/UnpackSafetyTest.cc
-  pack/ExtractThreadTest.cc
-  pack/ParallelExtractionTest.cc
-  pack/FlushTest.cc
-  pack/QelpackToolTest.cc
-  pack/BuffStreamTest.cc
-)
-target_link_libraries(pack_tests PRIVATE qelpacktool qelcore qelplatform qelresources qeltestfiles qelwintestmain)
-target_compile_definitions(pack_tests PRIVATE
-  QEL_QELPACK_PATH="$<TARGET_FILE:qelpack>"
-  QEL_DEV_PRIVATE_KEY="${PROJECT_SOURCE_DIR}/keys/dev-private.pem")
-add_dependencies(pack_tests qelpack)
-add_wine_tests(pack_tests)
+# The portable suites, each folder's own list of what runs under Wine.
+foreach(folder host pack msg launch launcher)
+  include(${folder}/Windows.cmake)
+endforeach()
 
 foreach(group Basics Files Windows Net Content)
   include(platform/win32/${group}.cmake)

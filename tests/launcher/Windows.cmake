@@ -1,0 +1,1 @@
+# Run under Wine (tests/WindowsTests.cmake): nothing yet.
