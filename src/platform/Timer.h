@@ -24,16 +24,22 @@ class TTimer {
   void SetEnabled(bool enabled);
   bool Enabled() const { return Ticking_ != nullptr; }
 
-  // The loop's registration of a running timer; each system keeps its own.
+  // The loop's registration of a running timer: each system's own, made by
+  // StartTicking and ended by TTickingEnd, which the system defines too.
   struct TTicking;
+  struct TTickingEnd {
+    void operator()(TTicking* ticking) const;
+  };
+  using TTickingPtr = std::unique_ptr<TTicking, TTickingEnd>;
 
  private:
+  static TTickingPtr StartTicking(TTimer* timer, unsigned interval);
   void Restart();
   void Tick();
 
   std::function<void()> Handler_;
   unsigned Interval_ = 50;
-  std::unique_ptr<TTicking> Ticking_;  // null while disabled
+  TTickingPtr Ticking_;  // null while disabled
 };
 
 }  // namespace qel

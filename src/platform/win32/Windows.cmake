@@ -1,7 +1,7 @@
 # Windows facilities: native windows and their GDI drawing, and copy-data
 # messages on WM_COPYDATA.
 set(QEL_WIN32_WINDOWS_SOURCES
-  ${CMAKE_CURRENT_SOURCE_DIR}/CopyData.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/CopyDataListener.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/CopyDataEndpoint.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/CopyDataInbox.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/EmbeddedStyle.cc

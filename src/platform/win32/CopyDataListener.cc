@@ -5,7 +5,6 @@
 
 #include <utility>
 
-#include "platform/LastResort.h"
 #include "platform/win32/CopyDataInbox.h"
 
 namespace qel {
@@ -16,11 +15,6 @@ namespace {
 constexpr int kMostBlocksPerTurn = 64;
 
 }  // namespace
-
-bool SendCopyData(TWindowHandle target, TWindowHandle sender, uint32_t tag,
-                  std::span<const uint8_t> block, int timeout_ms) {
-  return SendCopyDataTo(target, sender, tag, block, timeout_ms) == TCopyDataSent::Taken;
-}
 
 struct TCopyDataListener::TReception final : TCopyDataInboxOwner {
   TReception(TCopyDataListener& listener, TWindowHandle window) : Listener(listener), Inbox(window, this) {}
@@ -61,15 +55,5 @@ TCopyDataListener::TCopyDataListener(TWindowHandle window, TCopyDataHandler hand
     : Window_(window), Handler_(std::move(handler)), Reception_(std::make_unique<TReception>(*this, window)) {}
 
 TCopyDataListener::~TCopyDataListener() = default;
-
-void TCopyDataListener::Deliver(TCopyDataBlock& received) {
-  // A copy: the handler may destroy the listener, and with it Handler_.
-  const TCopyDataHandler handler = Handler_;
-  try {
-    if (handler) handler(received.Sender, received.Tag, received.Bytes);
-  } catch (...) {
-    ReportCurrentException();
-  }
-}
 
 }  // namespace qel

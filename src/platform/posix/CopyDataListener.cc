@@ -7,7 +7,6 @@
 
 #include <utility>
 
-#include "platform/LastResort.h"
 
 namespace qel {
 namespace {
@@ -17,11 +16,6 @@ namespace {
 constexpr int kMostBlocksPerTurn = 64;
 
 }  // namespace
-
-bool SendCopyData(TWindowHandle target, TWindowHandle sender, uint32_t tag,
-                  std::span<const uint8_t> block, int timeout_ms) {
-  return SendCopyDataTo(target, sender, tag, block, timeout_ms) == TCopyDataSent::Taken;
-}
 
 // The window's endpoint, watched by the loop.
 struct TCopyDataListener::TReception {
@@ -58,15 +52,5 @@ TCopyDataListener::TCopyDataListener(TWindowHandle window, TCopyDataHandler hand
       Reception_(std::make_unique<TReception>(this, window)) {}
 
 TCopyDataListener::~TCopyDataListener() = default;
-
-void TCopyDataListener::Deliver(TCopyDataBlock& received) {
-  // A copy: the handler may destroy the listener, and with it Handler_.
-  const TCopyDataHandler handler = Handler_;
-  try {
-    if (handler) handler(received.Sender, received.Tag, received.Bytes);
-  } catch (...) {
-    ReportCurrentException();
-  }
-}
 
 }  // namespace qel

@@ -2,8 +2,6 @@
 
 #include <glib.h>
 
-#include "platform/LastResort.h"
-
 namespace qel {
 
 // A GLib timeout source; removed with the registration.
@@ -28,38 +26,10 @@ struct TTimer::TTicking {
   guint SourceId;
 };
 
-TTimer::TTimer() = default;
-
-TTimer::~TTimer() { SetEnabled(false); }
-
-void TTimer::SetInterval(unsigned milliseconds) {
-  if (milliseconds == Interval_) return;
-  Interval_ = milliseconds;
-  if (Enabled()) Restart();
+TTimer::TTickingPtr TTimer::StartTicking(TTimer* timer, unsigned interval) {
+  return TTickingPtr(new TTicking(timer, interval));
 }
 
-void TTimer::SetEnabled(bool enabled) {
-  if (enabled == Enabled()) return;
-  if (enabled) {
-    Restart();
-  } else {
-    Ticking_.reset();
-  }
-}
-
-void TTimer::Restart() {
-  Ticking_.reset();
-  Ticking_ = std::make_unique<TTicking>(this, Interval_);
-}
-
-void TTimer::Tick() {
-  try {
-    // A copy, so that the handler may replace itself or destroy the timer.
-    const std::function<void()> handler = Handler_;
-    if (handler) handler();
-  } catch (...) {
-    ReportCurrentException();
-  }
-}
+void TTimer::TTickingEnd::operator()(TTicking* ticking) const { delete ticking; }
 
 }  // namespace qel
