@@ -9,7 +9,11 @@
  * plug-in's window is the one the game's main window was embedded into (its
  * parent after embedding), or the parent window handed to InitGame.
  *
- * Window ids are the native ids (X11 window ids on Linux).
+ * Window ids are the native ids (X11 window ids on Linux, HWND values on
+ * Windows). On Windows the game window must be a window of the thread that
+ * opens the channel and uses it; replies come to it as WM_COPYDATA messages,
+ * which that thread takes while qelchannel_receive waits (and while it
+ * dispatches its messages).
  *
  * A channel is used from one thread at a time. No function of the library
  * prints, exits or keeps global state; every failure is a status below.
@@ -77,7 +81,11 @@ int qelchannel_open(uint64_t game_window, uint64_t plugin_window, qelchannel** c
 void qelchannel_close(qelchannel* channel);
 /* A file descriptor that becomes readable when something arrived for the
  * game window, for the game's own poll/select loop; -1 for null. Read it
- * with qelchannel_receive only. */
+ * with qelchannel_receive only.
+ * On Windows it is the value of an event handle, set while anything that
+ * arrived for the game window waits to be taken, for a wait such as
+ * MsgWaitForMultipleObjects: (HANDLE)(intptr_t)qelchannel_fd(channel). The
+ * handle stays the channel's: do not close it. */
 int qelchannel_fd(const qelchannel* channel);
 
 /* A request: `text` is the function name (call kinds) or the script text

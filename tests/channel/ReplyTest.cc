@@ -128,11 +128,7 @@ TEST_F(ReplyTest, ARequestNobodyTakesIsAnError) {
   qelchannel_request* request = nullptr;
   ASSERT_EQ(qelchannel_request_new(1, QELCHANNEL_EVAL_WINDOW, "x", nullptr, &request),
             QELCHANNEL_OK);
-  // The plug-in's queue fills while its loop does not run.
-  int status = QELCHANNEL_OK;
-  for (int sent = 0; sent < 100000 && status == QELCHANNEL_OK; ++sent)
-    status = qelchannel_send(channel, request, 0);
-  EXPECT_EQ(status, QELCHANNEL_ERR_PLUGIN_BUSY);
+  ASSERT_EQ(qelchannel_send(channel, request, 1000), QELCHANNEL_OK);
   // Once its window has gone, nobody listens.
   listener.reset();
   EXPECT_EQ(qelchannel_send(channel, request, 1000), QELCHANNEL_ERR_NO_PLUGIN);

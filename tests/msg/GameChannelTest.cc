@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "TestWindows.h"
@@ -50,18 +52,28 @@ class PluginSide {
   TCopyDataListener listener;
 };
 
-std::unique_ptr<TChildProcess> StartPeer(TWindowHandle game, TWindowHandle plugin,
-                                         std::vector<std::string> more = {}) {
-  std::vector<std::string> args = {std::to_string(game), std::to_string(plugin)};
-  args.insert(args.end(), more.begin(), more.end());
-  return std::make_unique<TChildProcess>(QEL_GAME_PEER_PATH, args);
-}
+// A game in a process of its own; it makes its window and names it, and
+// speaks once told to (Go).
+struct Peer {
+  explicit Peer(TWindowHandle plugin, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {std::to_string(plugin)};
+    args.insert(args.end(), more.begin(), more.end());
+    process = std::make_unique<TChildProcess>(QEL_GAME_PEER_PATH, args);
+    const std::optional<std::string> line = process->ReadLine(kPatienceMs);
+    if (line) window = static_cast<TWindowHandle>(std::stoull(*line));
+  }
+  void Go() { process->WriteLine("go"); }
+
+  std::unique_ptr<TChildProcess> process;
+  TWindowHandle window = 0;  // 0 when it named none
+};
 
 TEST(GameChannelTest, RequestsAndAnswersCrossBetweenTwoProcesses) {
   const TWindowHandle plugin = UniqueWindow();
-  const TWindowHandle game = UniqueWindow();
-  PluginSide side(plugin, game);
-  std::unique_ptr<TChildProcess> peer = StartPeer(game, plugin);
+  Peer peer(plugin);
+  ASSERT_NE(peer.window, 0u);
+  PluginSide side(plugin, peer.window);
+  peer.Go();
 
   std::optional<TQEL_Message> ready = side.Next();
   ASSERT_TRUE(ready);
@@ -100,33 +112,37 @@ TEST(GameChannelTest, RequestsAndAnswersCrossBetweenTwoProcesses) {
   EXPECT_TRUE(echo->Values == big);
 
   side.sender.SendReply(pcEvalWindow, 1, 80);  // ends the peer
-  EXPECT_EQ(peer->WaitForExit(kPatienceMs), 0);
+  EXPECT_EQ(peer.process->WaitForExit(kPatienceMs), 0);
   EXPECT_TRUE(side.refusals.empty());
   EXPECT_EQ(side.receiver.MessageCount(), 0u);
 }
 
 TEST(GameChannelTest, AnotherWindowIsNotHeardAndABadBlockIsRefused) {
   const TWindowHandle plugin = UniqueWindow();
-  const TWindowHandle game = UniqueWindow();
-  PluginSide side(plugin, game);
+  Peer peer(plugin, {"garbage"});
+  ASSERT_NE(peer.window, 0u);
+  PluginSide side(plugin, peer.window);
 
   // A process that speaks from a window other than the game's.
   {
-    std::unique_ptr<TChildProcess> stranger = StartPeer(UniqueWindow(), plugin);
+    Peer stranger(plugin);
+    ASSERT_NE(stranger.window, 0u);
+    ASSERT_NE(stranger.window, peer.window);
+    stranger.Go();
     ASSERT_TRUE(RunLoopUntil([&] { return side.deliveries >= 1; }, kPatienceMs));
     EXPECT_EQ(side.receiver.MessageCount(), 0u);
   }
 
   // The game itself, with a bad block before its first request.
   side.deliveries = 0;
-  std::unique_ptr<TChildProcess> peer = StartPeer(game, plugin, {"garbage"});
+  peer.Go();
   std::optional<TQEL_Message> ready = side.Next();
   ASSERT_TRUE(ready);
   EXPECT_EQ(ready->Text, "ready");
   EXPECT_EQ(side.deliveries, 2u);
   EXPECT_EQ(side.refusals, std::vector<std::string>{"error param size"});
   side.sender.SendReply(pcEvalWindow, 1, 1);
-  EXPECT_EQ(peer->WaitForExit(kPatienceMs), 0);
+  EXPECT_EQ(peer.process->WaitForExit(kPatienceMs), 0);
 }
 
 }  // namespace

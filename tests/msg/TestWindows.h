@@ -1,17 +1,14 @@
-// Window ids for transport tests: random, so that test processes running at
-// the same time never listen for the same window.
+// Windows for transport tests, each its own, so that test processes running
+// at the same time never listen for the same window. Each system has its
+// own kind (posix/ or win32/TestWindows.cc).
 #pragma once
-
-#include <random>
 
 #include "platform/WindowHandle.h"
 
 namespace qel::test {
 
-inline TWindowHandle UniqueWindow() {
-  static std::mt19937_64 generator{std::random_device{}()};
-  // Inside 48 bits, never 0.
-  return static_cast<TWindowHandle>((generator() & 0xFFFFFFFFFFFFull) | 1);
-}
+// A window of the calling thread that nobody else uses, never 0; it lasts
+// as long as the thread.
+TWindowHandle UniqueWindow();
 
 }  // namespace qel::test
