@@ -105,7 +105,8 @@ void Resign(std::vector<uint8_t>& pack, const pack_tool::TPackSigner& signer) {
 std::map<std::string, std::string> ReadTree(const fs::path& root) {
   std::map<std::string, std::string> tree;
   for (const auto& item : fs::recursive_directory_iterator(root)) {
-    const std::string name = fs::relative(item.path(), root).string();
+    // Keys in the generic form ('/' between names) on every system.
+    const std::string name = fs::relative(item.path(), root).generic_string();
     tree[name] = item.is_directory() ? "<folder>" : ReadText(item.path());
   }
   return tree;

@@ -67,7 +67,8 @@ std::vector<uint8_t> SignedPack(std::span<const uint8_t> body, const std::string
 void Resign(std::vector<uint8_t>& pack, const pack_tool::TPackSigner& signer = TTestKey::Signer());
 TPackHeader& HeaderOf(std::vector<uint8_t>& pack);
 
-// Relative path -> content; folders map to "<folder>".
+// Relative path, its names joined by '/', -> content; folders map to
+// "<folder>".
 std::map<std::string, std::string> ReadTree(const fs::path& root);
 std::string ReadText(const fs::path& path);
 void WriteText(const fs::path& path, const std::string& text);
