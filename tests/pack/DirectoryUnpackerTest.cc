@@ -7,6 +7,7 @@
 
 #include <tuple>
 
+#include "PackSystem.h"
 #include "PackTestKit.h"
 
 namespace qel::test {
@@ -223,8 +224,8 @@ TEST_F(DirectoryUnpackerTest, FailureNamesTheBlockEntryAndPathOfTheFirstFault) {
   EXPECT_EQ(Unpack(b.Body()), srFailed);
   EXPECT_EQ(Failure_.Kind, pfCannotWriteFile);
   EXPECT_EQ(std::tie(Failure_.Block, Failure_.Entry, Failure_.EntryName, Failure_.Path),
-            std::make_tuple(1, 2, overlong, (Temp_ / "dest/") + "dir/" + overlong));
-  EXPECT_NE(Failure_.Detail.find("File name too long"), std::string::npos) << Failure_.Detail;
+            std::make_tuple(1, 2, overlong, (Temp_ / "dest/") + Native("dir/") + overlong));
+  EXPECT_NE(Failure_.Detail.find(NameTooLongText()), std::string::npos) << Failure_.Detail;
 }
 
 // Damaged numbers: each must fail, without reading outside the body.

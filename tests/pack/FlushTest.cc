@@ -66,8 +66,8 @@ TEST_F(FlushTest, EveryFileAndFolderIsAnnouncedThenFinishedOnceAtTheEnd) {
   EXPECT_EQ(flush.Calls, (std::vector<std::string>{
                              "folder " + Dest_,
                              "folder " + Dest_ + "data",
-                             "file " + Dest_ + "data/one 5",
-                             "file " + Dest_ + "data/two 4000",
+                             "file " + Dest_ + Native("data/one") + " 5",
+                             "file " + Dest_ + Native("data/two") + " 4000",
                              "finish",
                          }));
 }
@@ -87,12 +87,12 @@ TEST_F(FlushTest, FailureToFlushFailsTheRunAndSaysWhere) {
             std::make_tuple(pfCannotFlush, Dest_, std::string("disk said no")));
 
   TRecordingFlush at_file;
-  at_file.FailOn = "file " + Dest_ + "data/one";
+  at_file.FailOn = "file " + Dest_ + Native("data/one");
   EXPECT_FALSE(Extract(WithFlush(at_file)));
   EXPECT_EQ(std::make_tuple(Failure_.Kind, Failure_.Path, Failure_.Block, Failure_.Entry),
-            std::make_tuple(pfCannotFlush, Dest_ + "data/one", 0, 1));
+            std::make_tuple(pfCannotFlush, Dest_ + Native("data/one"), 0, 1));
   // The run ended there: the later file was not written again, nor finished.
-  EXPECT_EQ(at_file.Calls.back(), "file " + Dest_ + "data/one 5");
+  EXPECT_EQ(at_file.Calls.back(), "file " + Dest_ + Native("data/one") + " 5");
 
   TRecordingFlush at_folder;
   at_folder.FailOn = "folder " + Dest_ + "data";

@@ -1,10 +1,12 @@
 #include "PackTestKit.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
 
+#include "platform/FileSystem.h"
 #include "platform/Resource.h"
 #include "qelpack/PackBuilder.h"
 
@@ -105,7 +107,8 @@ void Resign(std::vector<uint8_t>& pack, const pack_tool::TPackSigner& signer) {
 std::map<std::string, std::string> ReadTree(const fs::path& root) {
   std::map<std::string, std::string> tree;
   for (const auto& item : fs::recursive_directory_iterator(root)) {
-    const std::string name = fs::relative(item.path(), root).string();
+    // Keys in the generic form ('/' between names) on every system.
+    const std::string name = fs::relative(item.path(), root).generic_string();
     tree[name] = item.is_directory() ? "<folder>" : ReadText(item.path());
   }
   return tree;
@@ -114,6 +117,22 @@ std::map<std::string, std::string> ReadTree(const fs::path& root) {
 std::string ReadText(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), {}};
+}
+
+std::string Native(std::string relative) {
+  std::replace(relative.begin(), relative.end(), '/', kPathDelimiter);
+  return relative;
+}
+
+bool MakeSymlink(const fs::path& target, const fs::path& link) {
+  std::error_code error;
+  if (fs::is_directory(target))
+    fs::create_directory_symlink(target, link, error);
+  else
+    fs::create_symlink(target, link, error);
+  if (error == std::errc::function_not_supported) return false;
+  if (error) throw fs::filesystem_error("cannot make a link", target, link, error);
+  return true;
 }
 
 void WriteText(const fs::path& path, const std::string& text) {

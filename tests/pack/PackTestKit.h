@@ -67,9 +67,18 @@ std::vector<uint8_t> SignedPack(std::span<const uint8_t> body, const std::string
 void Resign(std::vector<uint8_t>& pack, const pack_tool::TPackSigner& signer = TTestKey::Signer());
 TPackHeader& HeaderOf(std::vector<uint8_t>& pack);
 
-// Relative path -> content; folders map to "<folder>".
+// Relative path, its names joined by '/', -> content; folders map to
+// "<folder>".
 std::map<std::string, std::string> ReadTree(const fs::path& root);
 std::string ReadText(const fs::path& path);
+// A relative path written with '/' in the form the system writes it, with
+// its own delimiter.
+std::string Native(std::string relative);
+// Makes a symbolic link at `link` to `target` (a folder link when the
+// target is a folder); false where this system's standard library makes no
+// links (MinGW's on Windows), for the test to skip what needs them.
+bool MakeSymlink(const fs::path& target, const fs::path& link);
+inline constexpr const char* kNoSymlinks = "the standard library makes no symbolic links here";
 void WriteText(const fs::path& path, const std::string& text);
 // Bytes that do not compress.
 std::string RandomBytes(size_t size, uint32_t seed);

@@ -3,8 +3,7 @@
 // the destination already.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "PackSystem.h"
 #include "PackTestKit.h"
 #include "pack/DirectoryUnpacker.h"
 
@@ -94,7 +93,7 @@ TEST_F(UnpackSafetyTest, LinkWhereAFolderGoesIsReplacedAndWhatItLeadsToUntouched
   const fs::path outside = Temp_ / "outside";
   fs::create_directories(outside);
   fs::create_directories(Temp_ / "dest/");
-  fs::create_directory_symlink(outside, Temp_ / "dest/dir");
+  if (!MakeSymlink(outside, Temp_ / "dest/dir")) GTEST_SKIP() << kNoSymlinks;
   TBodyBuilder b;
   b.File("f", "new", b.Folder("dir"));
   b.Stored(2, "new");
@@ -108,9 +107,9 @@ TEST_F(UnpackSafetyTest, LinksWhereFilesGoAreReplacedAndTheirTargetsUntouched) {
   const fs::path outside = Temp_ / "outside.txt";
   WriteText(outside, "keep");
   fs::create_directories(Temp_ / "dest/");
-  fs::create_symlink(outside, Temp_ / "dest/f");
-  fs::create_symlink(Temp_ / "absent", Temp_ / "dest/dangling");
-  fs::create_directory_symlink(Temp_.Path(), Temp_ / "dest/to_folder");
+  if (!MakeSymlink(outside, Temp_ / "dest/f")) GTEST_SKIP() << kNoSymlinks;
+  MakeSymlink(Temp_ / "absent", Temp_ / "dest/dangling");
+  MakeSymlink(Temp_.Path(), Temp_ / "dest/to_folder");
   TBodyBuilder b;
   b.File("f", "new");
   b.File("dangling", "made");
@@ -140,8 +139,9 @@ TEST_F(UnpackSafetyTest, FolderTreeThatBecomesAFileIsRemovedWithoutFollowingLink
   fs::create_directories(Temp_ / "dest/maps/deeper");
   WriteText(Temp_ / "dest/maps/north.map", "north");
   WriteText(Temp_ / "dest/maps/deeper/south.map", "south");
-  fs::create_directory_symlink(outside, Temp_ / "dest/maps/deeper/away");
-  fs::create_symlink(outside / "kept", Temp_ / "dest/maps/kept");
+  // The links are left out where none can be made: the tree is still removed.
+  if (MakeSymlink(outside, Temp_ / "dest/maps/deeper/away"))
+    MakeSymlink(outside / "kept", Temp_ / "dest/maps/kept");
   TBodyBuilder b;
   b.File("maps", "one file now");
   b.Stored(1, "one file now");
@@ -154,7 +154,7 @@ TEST_F(UnpackSafetyTest, PipesWhereAFileOrAFolderGoesAreReplacedWithoutBlocking)
   // Opening a pipe for writing would wait for a reader that never comes.
   fs::create_directories(Temp_ / "dest/");
   for (const char* name : {"pipe", "folder"})
-    ASSERT_EQ(std::system(("mkfifo '" + (Temp_ / "dest/") + name + "'").c_str()), 0);
+    if (!MakeNamedPipe((Temp_ / "dest/") + name)) GTEST_SKIP() << "no named pipes in this file system";
   TBodyBuilder b;
   b.File("pipe", "data");
   b.File("f", "inner", b.Folder("folder"));
