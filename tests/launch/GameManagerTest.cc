@@ -74,7 +74,7 @@ TEST_F(GameManagerTest, ARecordWhoseFolderWasDeletedByHandStays) {
 
 TEST_F(GameManagerTest, RemovalNeverFollowsALinkOutOfTheFolder) {
   const std::string folder = InstallCurrentGame();
-  TTempFolder elsewhere;
+  TNativeTempFolder elsewhere;
   PutFile(elsewhere / "keep.txt", "keep");
   std::filesystem::create_directory_symlink(elsewhere.Path(), folder + "linked");
   TGameManager manager(PluginFolder_.Path());
