@@ -73,7 +73,7 @@ TEST_F(CrossProcessTest, AKilledHoldersMutexIsFree) {
   mutex.Release();
 }
 
-TEST_F(CrossProcessTest, EightUnitsAreSharedByProcessesAndAKilledHoldersUnitsComeBack) {
+TEST_F(CrossProcessTest, EightUnitsAreSharedByProcesses) {
   const std::string name = RunSemaphoreName("{game}");
   auto first = StartHelper();
   auto second = StartHelper();
@@ -88,10 +88,10 @@ TEST_F(CrossProcessTest, EightUnitsAreSharedByProcessesAndAKilledHoldersUnitsCom
   EXPECT_TRUE(semaphore.TryAcquire());
   EXPECT_FALSE(semaphore.TryAcquire());
 
-  first->Kill();
+  ASSERT_EQ(first->Ask("give 5"), "gave 5");
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(semaphore.TryAcquire()) << i;
   EXPECT_FALSE(semaphore.TryAcquire());
-  second->Kill();
+  ASSERT_EQ(second->Ask("give 2"), "gave 2");
   EXPECT_TRUE(semaphore.TryAcquire());
   EXPECT_TRUE(semaphore.TryAcquire());
   EXPECT_FALSE(semaphore.TryAcquire());
@@ -101,6 +101,27 @@ TEST_F(CrossProcessTest, EightUnitsAreSharedByProcessesAndAKilledHoldersUnitsCom
   auto third = StartHelper();
   ASSERT_EQ(third->Ask("semaphore " + name + " 8"), "ok");
   EXPECT_EQ(third->Ask("take 1"), "took 0");
+}
+
+TEST_F(CrossProcessTest, AKilledHoldersUnitsComeBack) {
+  if (const char* reason = test::KilledHoldersUnitsStayTaken()) GTEST_SKIP() << reason;
+  const std::string name = RunSemaphoreName("{game}");
+  auto first = StartHelper();
+  auto second = StartHelper();
+  ASSERT_EQ(first->Ask("semaphore " + name + " 8"), "ok");
+  ASSERT_EQ(second->Ask("semaphore " + name + " 8"), "ok");
+  ASSERT_EQ(first->Ask("take 5"), "took 5");
+  ASSERT_EQ(second->Ask("take 8"), "took 3");
+
+  TNamedSemaphore semaphore(name, kRunSemaphoreUnits);
+  EXPECT_FALSE(semaphore.TryAcquire());
+  first->Kill();
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(semaphore.TryAcquire()) << i;
+  EXPECT_FALSE(semaphore.TryAcquire());
+  second->Kill();
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(semaphore.TryAcquire()) << i;
+  EXPECT_FALSE(semaphore.TryAcquire());
+  EXPECT_EQ(semaphore.Held(), 8);
 }
 
 TEST_F(CrossProcessTest, TheRegisterIsBusyWhileAnotherProcessHoldsItsMutex) {
@@ -131,7 +152,7 @@ TEST_F(CrossProcessTest, ACrashBetweenWritingAndRenamingLeavesTheOldRegisterRead
 
   EXPECT_EQ(FileContent(RegisterFile()), before);
   EXPECT_EQ(game_register.GetPath("a"), "/a/");
-  EXPECT_EQ(game_register.GetPath("b"), PluginFolder_.Path() + "b/");
+  EXPECT_EQ(game_register.GetPath("b"), PluginFolder_ / "b/");
   EXPECT_EQ(game_register.GetPath("c"), "");
   // The next write goes on from the old register.
   ASSERT_TRUE(game_register.AddRecord("d", "/d/"));

@@ -9,6 +9,7 @@
 #include "LauncherFixture.h"
 #include "launch/GameRegister.h"
 #include "launch/ObjectNames.h"
+#include "platform/ProcessEnvironment.h"
 
 namespace qel::test {
 namespace {
@@ -56,7 +57,7 @@ TEST_F(LauncherTest, AFreshInstallRunsThroughEveryStateToTheRunningGame) {
   EXPECT_EQ(launcher->State(), lsReady);
   EXPECT_EQ(launcher->GetProgress(), 100);
   // The update module's folder went on the search path first.
-  EXPECT_NE(std::string(getenv("PATH")).find(launcher->InstallPath()), std::string::npos);
+  EXPECT_NE(ReadEnvironmentVariable("PATH").value_or("").find(launcher->InstallPath()), std::string::npos);
 
   const TWindowHandle host = Windows_.CreatePlainWindow(0, 0, 0, 800, 600);
   launcher->SetLaunchInfo("abc", "", "", 7, 0, 3);

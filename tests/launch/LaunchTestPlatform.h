@@ -16,5 +16,12 @@ void RemoveEnvironmentVariable(const std::string& name);
 // The files below `folder` that process `pid` has open; nothing where named
 // objects are no files (Windows).
 std::optional<std::vector<std::string>> FilesOpenIn(uint32_t pid, const std::string& folder);
+// Why named objects have no files in the named object folder here (they
+// are kernel objects, the folder only sets their names apart); nullptr
+// where they do.
+const char* NoNamedObjectFiles();
+// Why the units of a named semaphore that a killed process held stay taken
+// here; nullptr where they come back.
+const char* KilledHoldersUnitsStayTaken();
 
 }  // namespace qel::test

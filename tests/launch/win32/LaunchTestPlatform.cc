@@ -14,4 +14,12 @@ void RemoveEnvironmentVariable(const std::string& name) { SetEnvironmentVariable
 
 std::optional<std::vector<std::string>> FilesOpenIn(uint32_t, const std::string&) { return std::nullopt; }
 
+const char* NoNamedObjectFiles() {
+  return "named objects are kernel objects: the folder only sets their names apart";
+}
+
+const char* KilledHoldersUnitsStayTaken() {
+  return "a kernel semaphore counts no holders: the units a killed process took stay taken";
+}
+
 }  // namespace qel::test
