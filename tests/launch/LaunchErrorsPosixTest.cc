@@ -1,5 +1,5 @@
 // The launch stops that rest on POSIX file facts: named objects' files and
-// their folder's mode, and install folders judged by their owner and mode.
+// their folder's mode, and install folders of another owner.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,41 +74,6 @@ TEST_F(LaunchErrorTest, AGameFolderAnotherUserMadeOnASharedDiskIsPassedOverNever
   EXPECT_EQ(std::filesystem::status(own / "tamblewick/samplegame/").permissions() &
                 (std::filesystem::perms::group_write | std::filesystem::perms::others_write),
             std::filesystem::perms::none);
-}
-
-TEST_F(LaunchErrorTest, ARecordedFolderOthersCanChangeIsNotLaunchedFromAndTheRecordStays) {
-  const std::string folder = InstallCurrentGame();
-  // Opened to all after the install, as a careless copy or another account
-  // with the rights to would leave it.
-  std::filesystem::permissions(folder, std::filesystem::perms::all);
-  auto launcher = NewLauncher();
-  launcher->Start();
-  ExpectFailed(*launcher, leInstallPath);
-  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath(kGameId), folder);
-  launcher.reset();
-
-  // Closed again, the same record launches.
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec);
-  auto repaired = NewLauncher();
-  repaired->Start();
-  EXPECT_EQ(repaired->State(), lsUpdatePending);
-}
-
-TEST_F(LaunchErrorTest, APluginFolderOthersCanWriteIsNoDefaultPath) {
-  InstallCurrentGame();
-  std::filesystem::permissions(PluginFolder_.Path(), std::filesystem::perms::owner_all |
-                                                        std::filesystem::perms::group_all);
-  auto recorded = NewLauncher();
-  recorded->Start();
-  ExpectFailed(*recorded, leInstallPath);
-  recorded.reset();
-  // Nor is a new game installed there.
-  auto fresh = NewLauncher("othergame");
-  fresh->Start();
-  ExpectFailed(*fresh, leInstallPath);
-  EXPECT_FALSE(std::filesystem::exists(PluginFolder_ / "othergame"));
-  std::filesystem::permissions(PluginFolder_.Path(), std::filesystem::perms::owner_all);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "LaunchErrorFixture.h"
+#include "LaunchTestPlatform.h"
+#include "launch/GameRegister.h"
 #include "launch/ObjectNames.h"
 #include "platform/NamedMutex.h"
 #include "platform/NamedSemaphore.h"
@@ -171,6 +173,39 @@ TEST_F(LaunchErrorTest, NoFolderWithRoomFailsTheStart) {
   launcher->Start();
   ExpectFailed(*launcher, leInstallPath);
   EXPECT_FALSE(std::filesystem::exists(root / "tamblewick"));
+}
+
+TEST_F(LaunchErrorTest, ARecordedFolderOthersCanChangeIsNotLaunchedFromAndTheRecordStays) {
+  const std::string folder = InstallCurrentGame();
+  // Opened to all after the install, as a careless copy or another account
+  // with the rights to would leave it.
+  OpenFolderToOthers(folder);
+  auto launcher = NewLauncher();
+  launcher->Start();
+  ExpectFailed(*launcher, leInstallPath);
+  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath(kGameId), folder);
+  launcher.reset();
+
+  // Closed again, the same record launches.
+  CloseFolderToOthers(folder);
+  auto repaired = NewLauncher();
+  repaired->Start();
+  EXPECT_EQ(repaired->State(), lsUpdatePending);
+}
+
+TEST_F(LaunchErrorTest, APluginFolderOthersCanWriteIsNoDefaultPath) {
+  InstallCurrentGame();
+  OpenFolderToGroup(PluginFolder_.Path());
+  auto recorded = NewLauncher();
+  recorded->Start();
+  ExpectFailed(*recorded, leInstallPath);
+  recorded.reset();
+  // Nor is a new game installed there.
+  auto fresh = NewLauncher("othergame");
+  fresh->Start();
+  ExpectFailed(*fresh, leInstallPath);
+  EXPECT_FALSE(std::filesystem::exists(PluginFolder_ / "othergame"));
+  CloseFolderToOthers(PluginFolder_.Path());
 }
 
 TEST_F(LaunchErrorTest, AnIdentifierThatIsNotAFolderNameGetsNoFolder) {

@@ -16,6 +16,11 @@ void RemoveEnvironmentVariable(const std::string& name);
 // The files below `folder` that process `pid` has open; nothing where named
 // objects are no files (Windows).
 std::optional<std::vector<std::string>> FilesOpenIn(uint32_t pid, const std::string& folder);
+// A folder of the user's opened to changes by everyone, or by a group of
+// other users, and closed to others again.
+void OpenFolderToOthers(const std::string& folder);
+void OpenFolderToGroup(const std::string& folder);
+void CloseFolderToOthers(const std::string& folder);
 // Why named objects have no files in the named object folder here (they
 // are kernel objects, the folder only sets their names apart); nullptr
 // where they do.

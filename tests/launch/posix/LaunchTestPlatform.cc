@@ -21,6 +21,19 @@ std::optional<std::vector<std::string>> FilesOpenIn(uint32_t pid, const std::str
   return open;
 }
 
+void OpenFolderToOthers(const std::string& folder) {
+  std::filesystem::permissions(folder, std::filesystem::perms::all);
+}
+
+void OpenFolderToGroup(const std::string& folder) {
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_all);
+}
+
+void CloseFolderToOthers(const std::string& folder) {
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec);
+}
+
 const char* NoNamedObjectFiles() { return nullptr; }
 
 // The units are locks on the semaphore's file, freed with their holder.
