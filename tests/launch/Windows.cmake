@@ -2,8 +2,11 @@
 # Game launch management and the platform facilities it stands on: the
 # configuration, the game modules, the install register, the workflow with
 # its fakes, game start, launch errors, named objects within and across
-# processes, and files. What rests on Linux facts alone (file modes and
-# owners of named objects, the runtime folder) stays in the Linux build.
+# processes, and files. What rests on Linux facts alone (POSIX modes and
+# owners, named objects' files, the runtime folder) and the pictures fetched
+# from nginx stay in the Linux build; the tests skip with their reason where
+# a fact of this system differs (no symbolic links from MinGW, kernel
+# semaphores that keep a killed holder's units).
 set(launch_tests_dir ${CMAKE_CURRENT_BINARY_DIR}/launch)
 
 # The game modules the tests load, in a folder of their own. Their entry
