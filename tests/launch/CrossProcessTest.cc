@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "LaunchTestPlatform.h"
 #include "ObjectFolderFixture.h"
 #include "launch/GameRegister.h"
 #include "launch/ObjectNames.h"
@@ -25,18 +26,6 @@ using test::RawRecord;
 
 class CrossProcessTest : public test::ObjectFolderFixture {
  protected:
-  // The files of the named objects that a process has open.
-  std::vector<std::string> ObjectFilesOpenIn(int pid) const {
-    std::vector<std::string> open;
-    const std::string objects = std::filesystem::canonical(Objects_.Path()).string();
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
-      std::error_code error;
-      const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
-      if (!error && target.starts_with(objects)) open.push_back(target);
-    }
-    return open;
-  }
-
   std::unique_ptr<test::TChildProcess> StartHelper() {
     return std::make_unique<test::TChildProcess>(QEL_LAUNCH_HELPER, std::vector<std::string>{Objects_.Path()});
   }
@@ -61,7 +50,11 @@ TEST_F(CrossProcessTest, AMutexHeldByAnotherProcessIsNotObtainedWithinTheWait) {
   ASSERT_TRUE(semaphore.TryAcquire());
   auto late = StartHelper();
   ASSERT_EQ(late->Ask("mutex " + name), "ok");
-  EXPECT_EQ(ObjectFilesOpenIn(late->Pid()).size(), 1u);  // its own handle only
+  // Its own handle only, where named objects are files (on Windows the
+  // objects are no files to count).
+  if (const auto open = test::FilesOpenIn(late->Pid(), Objects_.Path())) {
+    EXPECT_EQ(open->size(), 1u);
+  }
   EXPECT_EQ(late->Ask("wait " + std::to_string(kNamedMutexWaitMs)), "busy");
   mutex.Release();
   EXPECT_EQ(late->Ask("wait " + std::to_string(kNamedMutexWaitMs)), "owned");
@@ -80,7 +73,7 @@ TEST_F(CrossProcessTest, AKilledHoldersMutexIsFree) {
   mutex.Release();
 }
 
-TEST_F(CrossProcessTest, EightUnitsAreSharedByProcessesAndAKilledHoldersUnitsComeBack) {
+TEST_F(CrossProcessTest, EightUnitsAreSharedByProcesses) {
   const std::string name = RunSemaphoreName("{game}");
   auto first = StartHelper();
   auto second = StartHelper();
@@ -95,10 +88,10 @@ TEST_F(CrossProcessTest, EightUnitsAreSharedByProcessesAndAKilledHoldersUnitsCom
   EXPECT_TRUE(semaphore.TryAcquire());
   EXPECT_FALSE(semaphore.TryAcquire());
 
-  first->Kill();
+  ASSERT_EQ(first->Ask("give 5"), "gave 5");
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(semaphore.TryAcquire()) << i;
   EXPECT_FALSE(semaphore.TryAcquire());
-  second->Kill();
+  ASSERT_EQ(second->Ask("give 2"), "gave 2");
   EXPECT_TRUE(semaphore.TryAcquire());
   EXPECT_TRUE(semaphore.TryAcquire());
   EXPECT_FALSE(semaphore.TryAcquire());
@@ -108,6 +101,27 @@ TEST_F(CrossProcessTest, EightUnitsAreSharedByProcessesAndAKilledHoldersUnitsCom
   auto third = StartHelper();
   ASSERT_EQ(third->Ask("semaphore " + name + " 8"), "ok");
   EXPECT_EQ(third->Ask("take 1"), "took 0");
+}
+
+TEST_F(CrossProcessTest, AKilledHoldersUnitsComeBack) {
+  if (const char* reason = test::KilledHoldersUnitsStayTaken()) GTEST_SKIP() << reason;
+  const std::string name = RunSemaphoreName("{game}");
+  auto first = StartHelper();
+  auto second = StartHelper();
+  ASSERT_EQ(first->Ask("semaphore " + name + " 8"), "ok");
+  ASSERT_EQ(second->Ask("semaphore " + name + " 8"), "ok");
+  ASSERT_EQ(first->Ask("take 5"), "took 5");
+  ASSERT_EQ(second->Ask("take 8"), "took 3");
+
+  TNamedSemaphore semaphore(name, kRunSemaphoreUnits);
+  EXPECT_FALSE(semaphore.TryAcquire());
+  first->Kill();
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(semaphore.TryAcquire()) << i;
+  EXPECT_FALSE(semaphore.TryAcquire());
+  second->Kill();
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(semaphore.TryAcquire()) << i;
+  EXPECT_FALSE(semaphore.TryAcquire());
+  EXPECT_EQ(semaphore.Held(), 8);
 }
 
 TEST_F(CrossProcessTest, TheRegisterIsBusyWhileAnotherProcessHoldsItsMutex) {
@@ -138,7 +152,7 @@ TEST_F(CrossProcessTest, ACrashBetweenWritingAndRenamingLeavesTheOldRegisterRead
 
   EXPECT_EQ(FileContent(RegisterFile()), before);
   EXPECT_EQ(game_register.GetPath("a"), "/a/");
-  EXPECT_EQ(game_register.GetPath("b"), PluginFolder_.Path() + "b/");
+  EXPECT_EQ(game_register.GetPath("b"), PluginFolder_ / "b/");
   EXPECT_EQ(game_register.GetPath("c"), "");
   // The next write goes on from the old register.
   ASSERT_TRUE(game_register.AddRecord("d", "/d/"));

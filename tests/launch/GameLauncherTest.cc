@@ -7,11 +7,9 @@
 #include <thread>
 
 #include "LauncherFixture.h"
-#include "NginxServer.h"
-#include "platform/Error.h"
-#include "platform/Loop.h"
 #include "launch/GameRegister.h"
 #include "launch/ObjectNames.h"
+#include "platform/ProcessEnvironment.h"
 
 namespace qel::test {
 namespace {
@@ -59,7 +57,7 @@ TEST_F(LauncherTest, AFreshInstallRunsThroughEveryStateToTheRunningGame) {
   EXPECT_EQ(launcher->State(), lsReady);
   EXPECT_EQ(launcher->GetProgress(), 100);
   // The update module's folder went on the search path first.
-  EXPECT_NE(std::string(getenv("PATH")).find(launcher->InstallPath()), std::string::npos);
+  EXPECT_NE(ReadEnvironmentVariable("PATH").value_or("").find(launcher->InstallPath()), std::string::npos);
 
   const TWindowHandle host = Windows_.CreatePlainWindow(0, 0, 0, 800, 600);
   launcher->SetLaunchInfo("abc", "", "", 7, 0, 3);
@@ -221,7 +219,7 @@ TEST_F(LauncherTest, LaunchOutsideReadyDoesNothing) {
 }
 
 TEST_F(LauncherTest, ARecordIsWrittenWithTheFolderWhenTheGameGoesUnderAnInstallRoot) {
-  TTempFolder root;
+  TNativeTempFolder root;
   Roots_ = {root.Path()};
   // Room under the root only.
   auto launcher = std::make_unique<TGameLauncher>([&] {
@@ -257,42 +255,6 @@ TEST_F(LauncherTest, SpellingsOfOneIdentifierShareTheirNamedObjects) {
   EXPECT_EQ(second->State(), lsFailed);
   EXPECT_EQ(second->ErrorCode(), leGameBusy);
   std::thread([&] { second.reset(); }).join();
-}
-
-TEST_F(LauncherTest, AFetchedPictureIsHandedOnOnceAndABrokenOneNeverFailsTheLaunch) {
-  TNginxServer nginx;
-  if (!nginx.Running()) GTEST_SKIP() << nginx.Failure();
-  nginx.PutFile("background.jpg", "background bytes");
-  nginx.PutFile("bar.png", "bar bytes");
-  auto launcher = NewLauncher();
-  std::string background;
-  int backgrounds = 0;
-  int bars = 0;
-  launcher->OnBackgroundLoaded = [&](TGameLauncher&, const TMemoryStream& data) {
-    ++backgrounds;
-    background.assign(data.Bytes().begin(), data.Bytes().end());
-  };
-  launcher->OnBarLoaded = [&](TGameLauncher&, const TMemoryStream&) {
-    ++bars;
-    throw EQelError("not a picture");
-  };
-  launcher->LoadBackground(nginx.Url("background.jpg"));
-  // The same address again is not fetched again; an empty one not at all.
-  launcher->LoadBackground(nginx.Url("background.jpg"));
-  launcher->LoadBarImages(nginx.Url("bar.png"), "");
-  launcher->Start();
-  ASSERT_TRUE(RunLoopUntil(
-      [&] {
-        launcher->Tick();
-        return backgrounds == 1 && bars == 1;
-      },
-      10000));
-  RunLoopFor(50);
-  launcher->Tick();
-  EXPECT_EQ(background, "background bytes");
-  EXPECT_EQ(backgrounds, 1);
-  EXPECT_EQ(bars, 1);
-  EXPECT_EQ(launcher->State(), lsDownloading);
 }
 
 }  // namespace

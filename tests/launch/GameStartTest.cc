@@ -2,14 +2,16 @@
 // the embedding, and the search path its modules load through.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "FakeWindowSystem.h"
+#include "LaunchTestPlatform.h"
 #include "launch/GameParameters.h"
 #include "launch/GameWindow.h"
 #include "launch/SearchPath.h"
+#include "platform/FileSystem.h"
 #include "platform/ProcessEnvironment.h"
 
 namespace qel::test {
@@ -91,34 +93,54 @@ class SearchPathTest : public testing::Test {
     if (Saved_) {
       WriteEnvironmentVariable("PATH", *Saved_);
     } else {
-      unsetenv("PATH");
+      RemoveEnvironmentVariable("PATH");
     }
   }
   static std::string Path() { return ReadEnvironmentVariable("PATH").value_or("<unset>"); }
   std::optional<std::string> Saved_;
 };
 
-TEST_F(SearchPathTest, AFolderIsAddedOnceAsAnEntryOfItsOwn) {
-  WriteEnvironmentVariable("PATH", "");
-  AddToSearchPath("/games/a/");
-  EXPECT_EQ(Path(), "/games/a/");
+// Folders and search paths in this system's own notation: "/games/a/"
+// is written Folder({"games", "a"}) and is "\\games\\a\\" on Windows.
+std::string Folder(std::initializer_list<const char*> names) {
+  std::string folder(1, kPathDelimiter);
+  for (const char* name : names) folder += std::string(name) + kPathDelimiter;
+  return folder;
+}
 
-  WriteEnvironmentVariable("PATH", "/usr/bin:/games/a");
-  AddToSearchPath("/games/a/");
-  EXPECT_EQ(Path(), "/usr/bin:/games/a");
+std::string WithoutDelimiter(const std::string& folder) { return folder.substr(0, folder.size() - 1); }
+
+std::string Entries(std::initializer_list<std::string> entries) {
+  std::string path;
+  for (const std::string& entry : entries) path += (path.empty() ? "" : std::string(1, kSearchPathSeparator)) + entry;
+  return path;
+}
+
+TEST_F(SearchPathTest, AFolderIsAddedOnceAsAnEntryOfItsOwn) {
+  const std::string games_a = Folder({"games", "a"});
+  const std::string usr_bin = WithoutDelimiter(Folder({"usr", "bin"}));
+  WriteEnvironmentVariable("PATH", "");
+  AddToSearchPath(games_a);
+  EXPECT_EQ(Path(), games_a);
+
+  WriteEnvironmentVariable("PATH", Entries({usr_bin, WithoutDelimiter(games_a)}));
+  AddToSearchPath(games_a);
+  EXPECT_EQ(Path(), Entries({usr_bin, WithoutDelimiter(games_a)}));
 
   // Contained in another entry's text is not being an entry.
-  WriteEnvironmentVariable("PATH", "/usr/bin:/games/a/b");
-  AddToSearchPath("/games/a/");
-  EXPECT_EQ(Path(), "/usr/bin:/games/a/b:/games/a/");
-  AddToSearchPath("/games/a/");
-  EXPECT_EQ(Path(), "/usr/bin:/games/a/b:/games/a/");
+  const std::string games_a_b = WithoutDelimiter(Folder({"games", "a", "b"}));
+  WriteEnvironmentVariable("PATH", Entries({usr_bin, games_a_b}));
+  AddToSearchPath(games_a);
+  EXPECT_EQ(Path(), Entries({usr_bin, games_a_b, games_a}));
+  AddToSearchPath(games_a);
+  EXPECT_EQ(Path(), Entries({usr_bin, games_a_b, games_a}));
 }
 
 TEST_F(SearchPathTest, AtMost2048CharactersAreAdded) {
-  WriteEnvironmentVariable("PATH", "/usr/bin");
-  AddToSearchPath("/" + std::string(3000, 'x') + "/");
-  EXPECT_EQ(Path().size(), std::string("/usr/bin").size() + 2048);
+  const std::string usr_bin = WithoutDelimiter(Folder({"usr", "bin"}));
+  WriteEnvironmentVariable("PATH", usr_bin);
+  AddToSearchPath(Folder({std::string(3000, 'x').c_str()}));
+  EXPECT_EQ(Path().size(), usr_bin.size() + 2048);
 }
 
 }  // namespace

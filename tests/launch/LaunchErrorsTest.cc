@@ -1,76 +1,19 @@
 // Every way the launch workflow stops: each error code by its own cause,
 // what the page then reads, and what the launcher gives back.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
 
-#include "LauncherFixture.h"
+#include "LaunchErrorFixture.h"
+#include "LaunchTestPlatform.h"
+#include "launch/GameRegister.h"
 #include "launch/ObjectNames.h"
 #include "platform/NamedMutex.h"
-#include "platform/NamedObjectFolder.h"
 #include "platform/NamedSemaphore.h"
 
 namespace qel::test {
 namespace {
-
-class LaunchErrorTest : public LauncherTest {
- protected:
-  void ExpectFailed(TGameLauncher& launcher, TLaunchError code) {
-    EXPECT_EQ(launcher.State(), lsFailed);
-    EXPECT_EQ(launcher.ErrorCode(), code);
-    EXPECT_EQ(launcher.GetProgress(), -code);
-    EXPECT_EQ(launcher.GetShowKind(), -code);
-  }
-
-  // A launcher started on a current install whose config.ini is `config`.
-  std::unique_ptr<TGameLauncher> StartCurrent(const TGameConfig& config, const std::string& update_info = "") {
-    InstallCurrentGame(config);
-    auto launcher = NewLauncher(kGameId, false, update_info);
-    launcher->Start();
-    return launcher;
-  }
-
-  // Runs the update step of a current install and answers the launcher
-  // after it, in whatever state that step left it.
-  std::unique_ptr<TGameLauncher> UpdateCurrent(const TGameConfig& config, const std::string& update_info = "") {
-    auto launcher = StartCurrent(config, update_info);
-    EXPECT_EQ(launcher->State(), lsUpdatePending);
-    launcher->Tick();
-    TickUntil(*launcher, [&] { return launcher->State() != lsUpdating; });
-    return launcher;
-  }
-
-  // A current install brought to lsReady and launched into a new host window.
-  std::unique_ptr<TGameLauncher> LaunchCurrent(const TGameConfig& config) {
-    auto launcher = UpdateCurrent(config);
-    EXPECT_EQ(launcher->State(), lsReady);
-    launcher->Launch(Windows_.CreatePlainWindow(0, 0, 0, 10, 10));
-    return launcher;
-  }
-};
-
-TEST_F(LaunchErrorTest, NamedObjectsThatCannotBeHadFailTheStart) {
-  // Objects in a folder open to others are refused: the mutex fails first.
-  TTempFolder open_folder;
-  ASSERT_EQ(chmod(open_folder.Path().c_str(), 0777), 0);
-  SetNamedObjectFolderForTesting(open_folder.Path());
-  int reported = 0;
-  auto no_mutex = NewLauncher();
-  no_mutex->OnLaunchError = [&](TGameLauncher&, uint8_t code) { reported = code; };
-  no_mutex->Start();
-  ExpectFailed(*no_mutex, leMutexFailed);
-  EXPECT_EQ(reported, leMutexFailed);
-
-  // A link in the semaphore's place is never followed.
-  SetNamedObjectFolderForTesting(Objects_.Path());
-  std::filesystem::create_symlink("/dev/null", Objects_ / (RunSemaphoreName(kGameId) + ".semaphore"));
-  auto no_semaphore = NewLauncher();
-  no_semaphore->Start();
-  ExpectFailed(*no_semaphore, leSemaphoreFailed);
-}
 
 TEST_F(LaunchErrorTest, ABusyGameFailsTheStart) {
   // The download mutex held by another instance.
@@ -221,7 +164,7 @@ TEST_F(LaunchErrorTest, FailuresEscapingAStepFailTheLaunch) {
 TEST_F(LaunchErrorTest, NoFolderWithRoomFailsTheStart) {
   // A disk size of 300 needs 600 MiB: exactly that much does not qualify.
   FreeBytes_ = uint64_t{600} * 1024 * 1024;
-  TTempFolder root;
+  TNativeTempFolder root;
   Roots_ = {root.Path()};
   auto launcher = std::make_unique<TGameLauncher>(Services());
   launcher->SetGameInfo(kGameId, false, 300, "", PluginFolder_.Path());
@@ -232,53 +175,11 @@ TEST_F(LaunchErrorTest, NoFolderWithRoomFailsTheStart) {
   EXPECT_FALSE(std::filesystem::exists(root / "tamblewick"));
 }
 
-// As a second account of the machine would: `path` made (if missing) and
-// handed to another user, open to all. False when that needs root.
-bool HandToAnotherUser(const std::string& path) {
-  std::filesystem::create_directories(path);
-  std::filesystem::permissions(path, std::filesystem::perms::all);
-  return ::chown(path.c_str(), ::geteuid() + 1, static_cast<gid_t>(-1)) == 0;
-}
-
-TEST_F(LaunchErrorTest, AGameFolderAnotherUserMadeOnASharedDiskIsPassedOverNeverInstalledInto) {
-  // Room only on two data disks; the first is open to all (with the sticky
-  // bit, as such disks are), and another account made the game's folder there.
-  TTempFolder shared;
-  TTempFolder own;
-  std::filesystem::permissions(shared.Path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
-  if (!HandToAnotherUser(shared / "tamblewick/samplegame/") || !HandToAnotherUser(shared / "tamblewick/"))
-    GTEST_SKIP() << "making folders of another user needs root";
-  const auto launcher_with_roots = [&](std::vector<std::string> roots) {
-    Roots_ = std::move(roots);
-    TLaunchServices services = Services();
-    services.FreeSpace = [&](const std::string& folder) {
-      return std::optional<uint64_t>(folder == PluginFolder_.Path() ? 0 : uint64_t{1} << 40);
-    };
-    auto launcher = std::make_unique<TGameLauncher>(services);
-    launcher->SetGameInfo(kGameId, false, 10, "", PluginFolder_.Path());
-    launcher->SetDownloader(&TFakeDownloader::Create, "", "", 1, 1);
-    launcher->Start();
-    return launcher;
-  };
-
-  auto refused = launcher_with_roots({shared.Path()});
-  ExpectFailed(*refused, leInstallPath);
-  EXPECT_EQ(TGameRegister(PluginFolder_.Path()).GetPath(kGameId), "");
-  refused.reset();
-  // The choice goes on to the next disk.
-  auto placed = launcher_with_roots({shared.Path(), own.Path()});
-  EXPECT_EQ(placed->State(), lsDownloading);
-  EXPECT_EQ(placed->InstallPath(), own / "tamblewick/samplegame/");
-  EXPECT_EQ(std::filesystem::status(own / "tamblewick/samplegame/").permissions() &
-                (std::filesystem::perms::group_write | std::filesystem::perms::others_write),
-            std::filesystem::perms::none);
-}
-
 TEST_F(LaunchErrorTest, ARecordedFolderOthersCanChangeIsNotLaunchedFromAndTheRecordStays) {
   const std::string folder = InstallCurrentGame();
   // Opened to all after the install, as a careless copy or another account
   // with the rights to would leave it.
-  std::filesystem::permissions(folder, std::filesystem::perms::all);
+  OpenFolderToOthers(folder);
   auto launcher = NewLauncher();
   launcher->Start();
   ExpectFailed(*launcher, leInstallPath);
@@ -286,8 +187,7 @@ TEST_F(LaunchErrorTest, ARecordedFolderOthersCanChangeIsNotLaunchedFromAndTheRec
   launcher.reset();
 
   // Closed again, the same record launches.
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec);
+  CloseFolderToOthers(folder);
   auto repaired = NewLauncher();
   repaired->Start();
   EXPECT_EQ(repaired->State(), lsUpdatePending);
@@ -295,8 +195,7 @@ TEST_F(LaunchErrorTest, ARecordedFolderOthersCanChangeIsNotLaunchedFromAndTheRec
 
 TEST_F(LaunchErrorTest, APluginFolderOthersCanWriteIsNoDefaultPath) {
   InstallCurrentGame();
-  std::filesystem::permissions(PluginFolder_.Path(), std::filesystem::perms::owner_all |
-                                                        std::filesystem::perms::group_all);
+  OpenFolderToGroup(PluginFolder_.Path());
   auto recorded = NewLauncher();
   recorded->Start();
   ExpectFailed(*recorded, leInstallPath);
@@ -306,7 +205,7 @@ TEST_F(LaunchErrorTest, APluginFolderOthersCanWriteIsNoDefaultPath) {
   fresh->Start();
   ExpectFailed(*fresh, leInstallPath);
   EXPECT_FALSE(std::filesystem::exists(PluginFolder_ / "othergame"));
-  std::filesystem::permissions(PluginFolder_.Path(), std::filesystem::perms::owner_all);
+  CloseFolderToOthers(PluginFolder_.Path());
 }
 
 TEST_F(LaunchErrorTest, AnIdentifierThatIsNotAFolderNameGetsNoFolder) {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "TempFolder.h"
+#include "NativeTempFolder.h"
 #include "platform/NamedObjectFolder.h"
 
 namespace qel::test {
@@ -19,8 +19,8 @@ class ObjectFolderFixture : public testing::Test {
 
   std::string RegisterFile() const { return PluginFolder_ / "gamepath.dat"; }
 
-  TTempFolder Objects_;
-  TTempFolder PluginFolder_;
+  TNativeTempFolder Objects_;
+  TNativeTempFolder PluginFolder_;
 };
 
 // One 516-byte record as another writer may have left it: the texts are

@@ -4,14 +4,17 @@
 
 #include <filesystem>
 
+#include "LaunchTestPlatform.h"
+#include "platform/FileSystem.h"
+
 namespace qel {
 namespace {
 
 TEST(PluginFolderTest, IsTheFolderOfTheFileHoldingThisCode) {
   const std::string folder = PluginDir();
   ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), '/');
-  const auto program = std::filesystem::canonical("/proc/self/exe");
+  EXPECT_EQ(folder.back(), kPathDelimiter);
+  const auto program = std::filesystem::canonical(test::ThisProgramPath());
   EXPECT_EQ(std::filesystem::canonical(folder), program.parent_path());
 }
 

@@ -7,7 +7,9 @@ std::optional<std::string> TChildProcess::ReadLine(int timeout_ms) {
   for (;;) {
     const std::size_t end = Pending_.find('\n');
     if (end != std::string::npos) {
-      std::string line = Pending_.substr(0, end);
+      // Windows programs write text lines ending with "\r\n".
+      const std::size_t length = end > 0 && Pending_[end - 1] == '\r' ? end - 1 : end;
+      std::string line = Pending_.substr(0, length);
       Pending_.erase(0, end + 1);
       return line;
     }
