@@ -1,5 +1,5 @@
-# Tests of the Windows Files facilities, run under Wine: the portable tests
-# of files and named objects, and the Windows-only ones beside this file.
+# Tests of the Windows Files facilities, run under Wine (the portable tests of
+# files and named objects run in launch_tests).
 set(QEL_WIN32_FILES_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # The other process of the cross-process tests.
@@ -8,8 +8,6 @@ add_executable(win32_files_helper
 target_link_libraries(win32_files_helper PRIVATE qelplatform)
 
 add_executable(win32_files_tests
-  ${PROJECT_SOURCE_DIR}/tests/launch/FileSystemTest.cc
-  ${PROJECT_SOURCE_DIR}/tests/launch/NamedObjectsTest.cc
   ${QEL_WIN32_FILES_TEST_DIR}/DataFileTest.cc
   ${QEL_WIN32_FILES_TEST_DIR}/FileSystemWin32Test.cc
   ${QEL_WIN32_FILES_TEST_DIR}/FolderRemovalWin32Test.cc
@@ -17,8 +15,7 @@ add_executable(win32_files_tests
   ${QEL_WIN32_FILES_TEST_DIR}/NamedObjectsWin32Test.cc
   ${QEL_WIN32_FILES_TEST_DIR}/ReparsePoints.cc
   ${QEL_WIN32_FILES_TEST_DIR}/TreeFilesWin32Test.cc
-  ${PROJECT_SOURCE_DIR}/tests/support/TempFolder.cc
-  ${PROJECT_SOURCE_DIR}/src/launch/ObjectNames.cc)
+  ${PROJECT_SOURCE_DIR}/tests/support/TempFolder.cc)
 target_include_directories(win32_files_tests PRIVATE
   ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_SOURCE_DIR}/tests/launch)
 target_link_libraries(win32_files_tests PRIVATE qelplatform qelwintestmain)
