@@ -24,15 +24,6 @@ std::vector<uint8_t> LongMessage() {
   return message;
 }
 
-std::string Hex(const TSha1Digest& digest) {
-  std::string hex;
-  for (uint8_t byte : digest) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
-}
-
 TSha1Digest DigestOf(std::span<const uint8_t> bytes) {
   TSha1Hash hash;
   hash.Add(bytes);
