@@ -11,6 +11,7 @@
 #include "ChildProcess.h"
 #include "FaultServer.h"
 #include "NetTestSupport.h"
+#include "PackSystem.h"
 #include "net/HttpDownloader.h"
 #include "platform/Loop.h"
 
@@ -68,9 +69,11 @@ class RealPack : public NginxTest {
   // Packs the tree for `guid` into the served folder; answers the pack's URL.
   std::string MakePack(const std::string& guid) {
     const std::string pack = Nginx->Root() + "init.pack";
-    const std::string command = std::string("'") + QEL_QELPACK_PATH + "' create --key '" + QEL_DEV_PRIVATE_KEY +
-                                "' --guid '" + guid + "' '" + Tree.Path() + "' '" + pack + "' > /dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string arguments = "create --key " + QuotedArgument(QEL_DEV_PRIVATE_KEY) + " --guid " +
+                                  QuotedArgument(guid) + " " + QuotedArgument(Tree.Path()) + " " +
+                                  QuotedArgument(pack);
+    const std::string log = pack + ".log";
+    EXPECT_EQ(RunProgram(QEL_QELPACK_PATH, arguments, log), 0) << arguments << "\n" << ReadFileBytes(log);
     return Nginx->Url("init.pack");
   }
 

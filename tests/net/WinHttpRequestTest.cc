@@ -214,7 +214,10 @@ TEST(WinHttpRequest, RequestHeadersReachTheServerAsGiven) {
   ASSERT_EQ(server.Requests().size(), 1u);
   const std::vector<std::string> lines = server.Requests()[0].HeaderLines;
   EXPECT_NE(std::find(lines.begin(), lines.end(), "RANGE: bytes=1-"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "X-Empty:"), lines.end());
+  // An empty value: WinHTTP writes the blank after the colon, curl does not.
+  EXPECT_TRUE(std::find(lines.begin(), lines.end(), "X-Empty:") != lines.end() ||
+              std::find(lines.begin(), lines.end(), "X-Empty: ") != lines.end())
+      << testing::PrintToString(lines);
   EXPECT_EQ(log.Body, "bc");
 }
 
@@ -475,7 +478,7 @@ TEST(WinHttpHold, AHeldBodyWaitsWithTheServerUntimedAndFlowsOnWhenReleased) {
     request.Open(u"GET", Wide(server.Url()), true);
     request.SetTimeouts(0, 5000, 5000, 200);
     request.Send();
-    ASSERT_TRUE(RunLoopUntil([&] { return held; }, kPatienceMs));
+    ASSERT_TRUE(RunLoopUntil([&] { return held; }, kPatienceMs)) << testing::PrintToString(log.Events) << log.ErrorText;
     const size_t taken = log.Body.size();
     // Three times the receive limit: the silence is the caller's, not the server's.
     RunLoopFor(600);

@@ -7,6 +7,7 @@ include(${PROJECT_SOURCE_DIR}/tests/support/win32/HttpServers.cmake)
 add_executable(net_tests
   ${CMAKE_CURRENT_LIST_DIR}/NetTestSupport.cc
   ${CMAKE_CURRENT_LIST_DIR}/win32/FileSizeLimit.cc
+  ${PROJECT_SOURCE_DIR}/tests/pack/win32/PackSystem.cc
   ${CMAKE_CURRENT_LIST_DIR}/FakeExtraction.cc
   ${CMAKE_CURRENT_LIST_DIR}/WinHttpRequestTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/HttpRequestTest.cc
@@ -15,7 +16,8 @@ add_executable(net_tests
   ${CMAKE_CURRENT_LIST_DIR}/PackCacheTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/RealPackTest.cc
 )
-target_include_directories(net_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR})
+target_include_directories(net_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR}
+                                            ${PROJECT_SOURCE_DIR}/tests/pack)
 target_link_libraries(net_tests PRIVATE qelcore qelplatform qelresources qelhttpservers qeltestfiles qeltestprocess
                                         qelwintestmain)
 # A downloader in a process of its own, killed mid-download by a test.
