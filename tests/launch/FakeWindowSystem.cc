@@ -4,9 +4,11 @@
 
 namespace qel::test {
 
+TWindowHandle TFakeWindowSystem::NewHandle() { return NewHandle_ ? NewHandle_() : Next_++; }
+
 TWindowHandle TFakeWindowSystem::AddTopLevel(const std::string& title, const std::string& class_name,
                                              uint32_t process_id) {
-  const TWindowHandle window = Next_++;
+  const TWindowHandle window = NewHandle();
   Windows[window] = TWindow{title, class_name, process_id, 0, 0, 0, 300, 200, true};
   return window;
 }
@@ -73,7 +75,7 @@ bool TFakeWindowSystem::CloseWindow(TWindowHandle window, int) {
 
 TWindowHandle TFakeWindowSystem::CreatePlainWindow(TWindowHandle parent, int32_t x, int32_t y, int32_t width,
                                               int32_t height) {
-  const TWindowHandle window = Next_++;
+  const TWindowHandle window = NewHandle();
   Windows[window] = TWindow{"", "", 0, parent, x, y, width, height, true};
   return window;
 }

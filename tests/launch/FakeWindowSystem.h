@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +17,10 @@ class TFakeWindowSystem : public TWindowSystem {
   // Handles count up from `first`: processes that listen on window ids at
   // the same time need handles of their own.
   explicit TFakeWindowSystem(TWindowHandle first = 0x400001) : Next_(first) {}
+  // Handles from `new_handle`, such as UniqueWindow: on Windows copy-data
+  // messages are received only for real windows of the receiving thread, so
+  // windows the code under test listens on must have real handles.
+  explicit TFakeWindowSystem(std::function<TWindowHandle()> new_handle) : NewHandle_(std::move(new_handle)) {}
 
   struct TWindow {
     std::string Title;
@@ -82,7 +87,10 @@ class TFakeWindowSystem : public TWindowSystem {
   int32_t ScreenPixelsPerInch() override { return PixelsPerInch; }
 
  private:
-  TWindowHandle Next_;
+  TWindowHandle NewHandle();
+
+  TWindowHandle Next_ = 0;
+  std::function<TWindowHandle()> NewHandle_;
 };
 
 }  // namespace qel::test

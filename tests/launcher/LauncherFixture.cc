@@ -9,9 +9,9 @@
 
 namespace qel::test {
 
-// Window handles of this process's own range: the form's window listens for
-// copy-data messages under its handle.
-LauncherTest::LauncherTest() : windows((UniqueWindow() & 0xFFFFFFFF0000ull) | 0x10000) {
+// Window handles no other test process uses, real ones on Windows: the
+// form's window listens for copy-data messages under its handle.
+LauncherTest::LauncherTest() : windows(UniqueWindow) {
   TInstanceServices services;
   services.PluginDir = [this] { return PluginFolder_.Path(); };
   services.LaunchServices = [this] {

@@ -64,8 +64,9 @@ class ProgressDisplayTest : public ::testing::Test {
   }
 
   // The form listens for the game's messages under its window's handle,
-  // which must not clash with another test process's.
-  TFakeWindowSystem windows{(UniqueWindow() & 0xFFFFFFFF0000ull) | 0x10000};
+  // which must not clash with another test process's, and on Windows must
+  // be a real window of this thread.
+  TFakeWindowSystem windows{UniqueWindow};
   TfrmPlugin form{windows};
 };
 

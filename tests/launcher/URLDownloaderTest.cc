@@ -1,7 +1,6 @@
 // The data fetched through the browser: a launcher instance whose workflow
 // has the browser-stream downloader, real signed packs delivered by the fake
 // browser as streams, and the system's extraction.
-#include <cstdlib>
 #include <filesystem>
 
 #include "GameFiles.h"
@@ -9,6 +8,8 @@
 #include "TempFolder.h"
 #include "launcher/URLDownloader.h"
 #include "platform/Loop.h"
+#include "qelpack/PackBuilder.h"
+#include "qelpack/PackSigner.h"
 
 namespace qel::test {
 namespace {
@@ -16,14 +17,13 @@ namespace {
 constexpr char kInitUrl[] = "http://127.0.0.1:9/init.pak";
 constexpr char kUpdateUrl[] = "http://127.0.0.1:9/update.pak";
 
-// A pack of `tree` for the sample game, signed with the development key.
+// A pack of `tree` for the sample game, signed with the development key as
+// `qelpack create` signs it.
 std::string PackOf(const std::string& tree) {
-  TTempFolder out;
-  const std::string pack = out / "data.pack";
-  const std::string command = std::string("'") + QEL_QELPACK_PATH + "' create --key '" + QEL_DEV_PRIVATE_KEY +
-                              "' --guid '" + kGameId + "' '" + tree + "' '" + pack + "' > /dev/null";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  return FileContent(pack);
+  const auto signer = pack_tool::TPackSigner::Load(QEL_DEV_PRIVATE_KEY);
+  const std::vector<uint8_t> region = pack_tool::BuildSignedRegion(tree, {kGameId});
+  const std::vector<uint8_t> pack = pack_tool::FramePack(region, signer->Sign(region));
+  return {pack.begin(), pack.end()};
 }
 
 class BrowserStreamDownload : public LauncherTest {

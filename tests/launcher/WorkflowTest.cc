@@ -31,7 +31,7 @@ TEST_F(InstanceWorkflow, TheTimerMakesTheWorkflowOnlyOnceThereIsAWindow) {
   // Made, given the page's values and started in that one tick.
   EXPECT_EQ(Plugin().Launcher()->State(), lsDownloading);
   EXPECT_EQ(Downloader().Starts, 1);
-  EXPECT_EQ(Read("installpath"), PluginFolder_.Path() + kGameId + "/");
+  EXPECT_EQ(Read("installpath"), PluginFolder_ / (std::string(kGameId) + "/"));
   // Every later tick steps it.
   Downloader().Break();
   Tick();
@@ -62,7 +62,7 @@ TEST_F(InstanceWorkflow, EveryPropertyLandsInItsOwnFieldAndReachesTheWorkflow) {
   GiveWindow();
   Tick();
   TGameLauncher& launcher = *Plugin().Launcher();
-  EXPECT_EQ(launcher.InstallPath(), PluginFolder_.Path() + "iso-game/");
+  EXPECT_EQ(launcher.InstallPath(), PluginFolder_ / "iso-game/");
   EXPECT_EQ(launcher.RequiredSpaceMB(), 280);
   EXPECT_EQ(Downloader().InitUrl, "http://127.0.0.1:9/i.pak");
   EXPECT_EQ(Downloader().UpdateUrl, "http://127.0.0.1:9/u.pak");

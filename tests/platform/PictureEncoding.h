@@ -1,7 +1,7 @@
-// Pictures encoded in memory with libjpeg and libpng for the decoder tests,
-// so that no binary picture is kept in the repository, and the byte surgery
-// that turns them into damaged files. An encoder error means a broken test
-// and ends the run.
+// Pictures encoded in memory for the decoder and display tests, so that no
+// binary picture is kept in the repository, and the byte surgery that turns
+// them into damaged files. Each system has its encoders (posix/ and win32/
+// PictureEncoding.cc); an encoder error means a broken test.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +30,9 @@ struct TJpegPicture {
   bool OneScanPerCoefficient = false;
 };
 
+// Whether this system's encoder makes such a file (the Windows encoders make
+// fewer kinds than libjpeg and libpng); encoding one it cannot make throws.
+bool CanEncode(const TJpegPicture& picture);
 std::vector<uint8_t> EncodeJpeg(const TJpegPicture& picture);
 
 // PNG colour types, numbered as in the file.
@@ -48,6 +51,7 @@ struct TPngPicture {
   bool Interlaced = false;
 };
 
+bool CanEncode(const TPngPicture& picture);
 std::vector<uint8_t> EncodePng(const TPngPicture& picture);
 
 // Where the PNG chunk of this type starts (at its length), or npos.
