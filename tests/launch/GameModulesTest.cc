@@ -110,6 +110,7 @@ TEST_F(GameModuleTest, AFailedLoadRemembersTheInstallFolderAndNothingLoadsByBare
   // A file that is no module.
   test::PutFile(Folder_ / "broken.so", "not a library");
   EXPECT_EQ(LoadGameModule(DefaultModuleLoader(), Folder_.Path(), Folder_ / "broken.so"), nullptr);
+  EXPECT_FALSE(DefaultModuleLoader().SetSearchFolder(Folder_ / "broken.so"));
   // A bare name would be looked up among the system's libraries.
   EXPECT_EQ(DefaultModuleLoader().Load("libc.so.6"), nullptr);
   EXPECT_FALSE(DefaultModuleLoader().SetSearchFolder(Folder_ / "no-such-folder/"));

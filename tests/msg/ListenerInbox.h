@@ -8,12 +8,12 @@
 #include <span>
 #include <vector>
 
+#include "Patience.h"
 #include "platform/CopyData.h"
 #include "platform/Loop.h"
 
 namespace qel::test {
 
-inline constexpr int kPatienceMs = 5000;
 inline constexpr uint32_t kTag = 0x41424344;
 
 struct TBlock {
@@ -44,9 +44,10 @@ class Inbox {
   std::unique_ptr<TCopyDataListener> listener_;
 };
 
-inline std::vector<uint8_t> Pattern(size_t size) {
+// Blocks of one size told apart by `seed`.
+inline std::vector<uint8_t> Pattern(size_t size, uint8_t seed = 0) {
   std::vector<uint8_t> bytes(size);
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251 + seed);
   return bytes;
 }
 

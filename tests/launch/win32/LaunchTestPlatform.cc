@@ -59,7 +59,9 @@ void SetFolderRights(const std::string& folder, const std::string& sddl) {
 }  // namespace
 
 // Full access for Everyone (WD) beside the user. A folder has no owning
-// group here: other accounts' rights to it are the list's entries.
+// group here: other accounts' rights to it are the list's entries. Not
+// BUILTIN\Users: Wine keeps of a folder's list only what the Unix mode
+// holds (the user's and Everyone's rights) and drops an entry for Users.
 void OpenFolderToOthers(const std::string& folder) {
   SetFolderRights(folder, "D:P(A;OICI;FA;;;WD)(A;OICI;FA;;;" + UserSidText() + ")");
 }

@@ -4,26 +4,12 @@
 #include <windows.h>
 
 #include "PackSystem.h"
+#include "win32/CommandLineArgument.h"
 #include "platform/win32/SystemError.h"
 
 namespace qel::test {
 
-std::string QuotedArgument(const std::string& argument) {
-  // Backslashes double only before a quote, the closing one included.
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + "\"";
-}
+std::string QuotedArgument(const std::string& argument) { return CommandLineArgument(argument); }
 
 int RunProgram(const std::string& program, const std::string& arguments, const std::string& log) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

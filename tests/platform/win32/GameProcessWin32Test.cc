@@ -31,6 +31,7 @@ struct TReport {
   std::string EnvironmentParameters;
   std::string WideVariable;
   std::string InheritableHandle;
+  std::string Whole;  // for the failure message
 };
 
 class GameProcessWin32Test : public testing::Test {
@@ -43,8 +44,9 @@ class GameProcessWin32Test : public testing::Test {
 
   TReport WaitForReport() {
     EXPECT_TRUE(RunLoopUntil([&] { return fs::exists(Report); }, kWaitMs));
-    std::istringstream lines(test::FileContent(Report));
     TReport report;
+    report.Whole = test::FileContent(Report);
+    std::istringstream lines(report.Whole);
     std::getline(lines, report.CommandLine);
     std::getline(lines, report.WorkingFolder);
     std::getline(lines, report.Variable);
@@ -101,7 +103,7 @@ TEST_F(GameProcessWin32Test, VariablesOutsideTheAnsiCodePageReachTheGameUnchange
   StartGameProcess(Game, "", WorkFolder, "");
   const TReport report = WaitForReport();
   SetEnvironmentVariableW(L"QEL_GAME_PROCESS_TEST_WIDE", nullptr);
-  EXPECT_EQ(report.WideVariable, "4e2d 6587 0020 0416 ");
+  EXPECT_EQ(report.WideVariable, "4e2d 6587 0020 0416 ") << report.Whole;
 }
 
 TEST_F(GameProcessWin32Test, TheGameInheritsNoHandle) {

@@ -67,13 +67,5 @@ TEST(ModuleTest, ABareFileNameIsNeverLookedUp) {
   EXPECT_EQ(loader.Load(TestFolder() + "modules\\no such module.dll"), nullptr);
 }
 
-TEST(ModuleTest, AFolderThatIsMissingIsNotTakenAsTheSearchFolder) {
-  TModuleLoader& loader = DefaultModuleLoader();
-  ASSERT_TRUE(loader.SetSearchFolder(TestFolder()));
-  EXPECT_FALSE(loader.SetSearchFolder(TestFolder() + "no such folder\\"));
-  EXPECT_FALSE(loader.SetSearchFolder(TestFolder() + "win32_basics_tests.exe"));
-  EXPECT_EQ(loader.SearchFolder(), TestFolder());
-}
-
 }  // namespace
 }  // namespace qel

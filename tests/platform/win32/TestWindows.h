@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
-namespace qel::test {
+#include "Patience.h"
 
-constexpr int kPatienceMs = 5000;
+namespace qel::test {
 
 // Dispatches this thread's waiting messages.
 void PumpMessages();

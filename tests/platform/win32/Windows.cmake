@@ -14,7 +14,8 @@ add_executable(win32_windows_tests
   ${QEL_WIN32_WINDOWS_TEST_DIR}/TestWindows.cc
 )
 target_include_directories(win32_windows_tests PRIVATE ${PROJECT_SOURCE_DIR}/src
-                                                       ${PROJECT_SOURCE_DIR}/tests/support)
+                                                       ${PROJECT_SOURCE_DIR}/tests/support
+                                                       ${PROJECT_SOURCE_DIR}/tests/msg)
 target_link_libraries(win32_windows_tests PRIVATE qelplatform qelwintestmain)
 # The copy-data tests start the sender from the test program's folder.
 add_dependencies(win32_windows_tests win32_copydata_sender)

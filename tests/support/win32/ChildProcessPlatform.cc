@@ -8,29 +8,12 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "win32/CommandLineArgument.h"
 
 namespace qel::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string QuotedArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-  // The C runtime's rules: backslashes double only before a quote.
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + "\"";
-}
 
 void MakePipe(HANDLE& read_end, HANDLE& write_end, bool child_reads) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -60,8 +43,8 @@ TChildProcess::TChildProcess(const std::string& program, const std::vector<std::
   MakePipe(child_input, Process_->Input, true);
   MakePipe(Process_->Output, child_output, false);
 
-  std::string command_line = QuotedArgument(program);
-  for (const std::string& arg : args) command_line += " " + QuotedArgument(arg);
+  std::string command_line = CommandLineArgument(program);
+  for (const std::string& arg : args) command_line += " " + CommandLineArgument(arg);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
