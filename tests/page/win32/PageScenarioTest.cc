@@ -143,5 +143,18 @@ TEST_F(PageScenario, AFreshInstallStartsTheGameInsideThePluginAndItsCallReachesT
   EXPECT_FALSE(Windows().IsWindow(game));
 }
 
+TEST_F(PageScenario, APageFunctionThatThrowsAnswersTheGameWithAFailureAndTheGameRunsOn) {
+  browser_.Page().Window().DefineThrowingFunction("qelGameSays");
+  ASSERT_NO_FATAL_FAILURE(InstallAndStart());
+  EXPECT_EQ(AwaitInstalled("page-reply.txt"), "code=0\n");
+  EXPECT_EQ(browser_.Page().Window().CallsOf("qelGameSays").size(), 1u);
+  const TWindowHandle game = GameWindow();
+  EXPECT_NE(game, 0u);
+  RunLoopFor(300);
+  EXPECT_EQ(Read("showkind"), "1");
+  EXPECT_EQ(Read("errcode"), "0");
+  EXPECT_TRUE(Windows().IsWindow(game));
+}
+
 }  // namespace
 }  // namespace qel::test
