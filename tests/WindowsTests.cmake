@@ -62,7 +62,7 @@ target_link_libraries(support_tests PRIVATE qeltestsupport GTest::gtest_main)
 add_wine_tests(support_tests)
 
 # The portable suites, each folder's own list of what runs under Wine.
-foreach(folder host pack msg channel launch launcher)
+foreach(folder host pack msg channel launch launcher net)
   include(${folder}/Windows.cmake)
 endforeach()
 include(page/Windows.cmake)

@@ -1,12 +1,5 @@
 #include "FaultServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -117,19 +110,16 @@ std::string StatusAnswer(const TRecordedRequest& request, const TFaultScript& sc
 }  // namespace
 
 TFaultServer::TFaultServer() {
-  Listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (Listener_ < 0 || bind(Listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(Listener_, 16) != 0 ||
-      getsockname(Listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      pipe2(WakePipe_, O_CLOEXEC) != 0) {
-    if (Listener_ >= 0) close(Listener_);
+  Listener_ = TLoopbackSocket::Open();
+  // The acceptor and the request readers also wait on the wake socket, whose
+  // peer ends when the server stops.
+  TLoopbackSocket wake_listener = TLoopbackSocket::Open();
+  Waker_ = TLoopbackSocket::Open();
+  if (!Listener_.Bind(0) || !Listener_.Listen(16) || (Port_ = Listener_.Port()) == 0 || !wake_listener.Bind(0) ||
+      !wake_listener.Listen(1) || !Waker_.Connect(wake_listener.Port()) ||
+      !(Wake_ = wake_listener.Accept()).Valid()) {
     throw std::runtime_error("the fault server cannot listen on 127.0.0.1");
   }
-  Port_ = ntohs(address.sin_port);
   Acceptor_ = std::thread(&TFaultServer::AcceptLoop, this);
 }
 
@@ -137,17 +127,13 @@ TFaultServer::~TFaultServer() {
   {
     std::lock_guard lock(Lock_);
     Stopping_ = true;
-    for (int connection : Connections_) shutdown(connection, SHUT_RDWR);
+    for (TLoopbackSocket* connection : Connections_) connection->Shutdown();
   }
   Changed_.notify_all();
-  const char wake = 1;
-  [[maybe_unused]] const ssize_t written = write(WakePipe_[1], &wake, 1);
+  Waker_.Shutdown();
   Acceptor_.join();
   // The acceptor has ended: nobody adds workers any more.
   for (std::thread& worker : Workers_) worker.join();
-  close(Listener_);
-  close(WakePipe_[0]);
-  close(WakePipe_[1]);
 }
 
 void TFaultServer::SetScript(TFaultScript script) {
@@ -181,28 +167,24 @@ void TFaultServer::Resume() {
 
 void TFaultServer::AcceptLoop() {
   for (;;) {
-    pollfd waits[2] = {{Listener_, POLLIN, 0}, {WakePipe_[0], POLLIN, 0}};
-    if (poll(waits, 2, -1) < 0) continue;
-    if (waits[1].revents != 0) return;
-    const int connection = accept4(Listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
+    const int ready = AwaitReadable({&Listener_, &Wake_}, -1);
+    if (ready == 1) return;
+    if (ready != 0) continue;
+    auto connection = std::make_unique<TLoopbackSocket>(Listener_.Accept());
+    if (!connection->Valid()) continue;
     std::lock_guard lock(Lock_);
-    if (Stopping_) {
-      close(connection);
-      return;
-    }
-    Connections_.insert(connection);
-    Workers_.emplace_back(&TFaultServer::Serve, this, connection);
+    if (Stopping_) return;
+    Connections_.insert(connection.get());
+    Workers_.emplace_back(&TFaultServer::Serve, this, std::move(connection));
   }
 }
 
-void TFaultServer::Serve(int connection) {
+void TFaultServer::Serve(std::unique_ptr<TLoopbackSocket> connection) {
   std::string received;
   while (received.find("\r\n\r\n") == std::string::npos && received.size() < kLongestRequest) {
-    pollfd waits[2] = {{connection, POLLIN, 0}, {WakePipe_[0], POLLIN, 0}};
-    if (poll(waits, 2, kRequestPatienceMs) <= 0 || waits[1].revents != 0) break;
+    if (AwaitReadable({connection.get(), &Wake_}, kRequestPatienceMs) != 0) break;
     char bytes[4096];
-    const ssize_t count = recv(connection, bytes, sizeof bytes, 0);
+    const long count = connection->Receive(bytes, sizeof bytes);
     if (count <= 0) break;
     received.append(bytes, static_cast<size_t>(count));
   }
@@ -216,14 +198,13 @@ void TFaultServer::Serve(int connection) {
       const auto own = PathScripts_.find(request.Target);
       script = own != PathScripts_.end() ? own->second : Script_;
     }
-    Answer(connection, request, script);
+    Answer(*connection, request, script);
   }
   std::lock_guard lock(Lock_);
-  Connections_.erase(connection);
-  close(connection);
+  Connections_.erase(connection.get());
 }
 
-void TFaultServer::Answer(int connection, const TRecordedRequest& request, const TFaultScript& script) {
+void TFaultServer::Answer(TLoopbackSocket& connection, const TRecordedRequest& request, const TFaultScript& script) {
   const bool known_method = request.Method == "HEAD" || request.Method == "GET";
   if (!known_method) {
     SendAll(connection, "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -261,16 +242,16 @@ bool TFaultServer::AwaitResume() {
   return !Stopping_;
 }
 
-bool TFaultServer::SendAll(int connection, std::string_view bytes) {
+bool TFaultServer::SendAll(TLoopbackSocket& connection, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t sent = send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const long sent = connection.Send(bytes);
     if (sent <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(sent));
   }
   return true;
 }
 
-void TFaultServer::SendBody(int connection, std::string_view body, const TFaultScript& script) {
+void TFaultServer::SendBody(TLoopbackSocket& connection, std::string_view body, const TFaultScript& script) {
   const size_t limit = std::min(body.size(), script.CloseAfter.value_or(body.size()));
   const size_t chunk_bytes = std::max<size_t>(script.ChunkBytes, 1);
   bool paused = false;
@@ -294,31 +275,14 @@ bool TFaultServer::Pause(int milliseconds) {
   return !Changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return Stopping_; });
 }
 
-TUnansweredPort::TUnansweredPort() {
-  Listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  Filler_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
+TUnansweredPort::TUnansweredPort() : Listener_(TLoopbackSocket::Open()), Filler_(TLoopbackSocket::Open()) {
   // A queue of length 0 holds one connection; the filler takes that place.
-  const bool listening = Listener_ >= 0 && Filler_ >= 0 &&
-                         bind(Listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                         listen(Listener_, 0) == 0 &&
-                         getsockname(Listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
-                         connect(Filler_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (!listening) {
-    if (Listener_ >= 0) close(Listener_);
-    if (Filler_ >= 0) close(Filler_);
+  if (!Listener_.Bind(0) || !Listener_.Listen(0) || (Port_ = Listener_.Port()) == 0 || !Filler_.Connect(Port_)) {
     throw std::runtime_error("no unanswered port on 127.0.0.1");
   }
-  Port_ = ntohs(address.sin_port);
 }
 
-TUnansweredPort::~TUnansweredPort() {
-  close(Filler_);
-  close(Listener_);
-}
+TUnansweredPort::~TUnansweredPort() = default;
 
 std::string TUnansweredPort::Url() const { return "http://127.0.0.1:" + std::to_string(Port_) + "/pack.dat"; }
 

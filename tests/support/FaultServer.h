@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -18,6 +19,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "LoopbackSocket.h"
 
 namespace qel::test {
 
@@ -88,18 +91,20 @@ class TFaultServer {
 
  private:
   void AcceptLoop();
-  void Serve(int connection);
-  void Answer(int connection, const TRecordedRequest& request, const TFaultScript& script);
+  void Serve(std::unique_ptr<TLoopbackSocket> connection);
+  void Answer(TLoopbackSocket& connection, const TRecordedRequest& request, const TFaultScript& script);
   // Waits for Resume(); false when the server stops first.
   bool AwaitResume();
   // Writes everything; false when the client went away or the server stops.
-  bool SendAll(int connection, std::string_view bytes);
-  void SendBody(int connection, std::string_view body, const TFaultScript& script);
+  bool SendAll(TLoopbackSocket& connection, std::string_view bytes);
+  void SendBody(TLoopbackSocket& connection, std::string_view body, const TFaultScript& script);
   // Waits the time unless the server stops; false when it stops.
   bool Pause(int milliseconds);
 
-  int Listener_ = -1;
-  int WakePipe_[2] = {-1, -1};
+  TLoopbackSocket Listener_;
+  // Waker_ ends when the server stops; Wake_, its peer, then reads as ended.
+  TLoopbackSocket Waker_;
+  TLoopbackSocket Wake_;
   uint16_t Port_ = 0;
 
   mutable std::mutex Lock_;
@@ -109,7 +114,7 @@ class TFaultServer {
   bool Resumed_ = false;
   bool Stopping_ = false;
   std::vector<TRecordedRequest> Requests_;
-  std::set<int> Connections_;
+  std::set<TLoopbackSocket*> Connections_;
   std::vector<std::thread> Workers_;
 
   std::atomic<size_t> BodyBytesSent_{0};
@@ -130,8 +135,8 @@ class TUnansweredPort {
   std::string Url() const;
 
  private:
-  int Listener_ = -1;
-  int Filler_ = -1;
+  TLoopbackSocket Listener_;
+  TLoopbackSocket Filler_;
   uint16_t Port_ = 0;
 };
 

@@ -1,46 +1,39 @@
 #include "NginxServer.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
-#include <vector>
 
 #include "LoopbackPort.h"
-
-extern char** environ;
+#include "NginxHost.h"
 
 namespace qel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int kStartAttempts = 10;
 constexpr auto kStartPatience = std::chrono::seconds(10);
 constexpr auto kStopPatience = std::chrono::seconds(5);
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
-std::string ReadWhole(const std::string& path) {
+std::string ReadWhole(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
 }
 
-void WriteWhole(const std::string& path, std::string_view bytes) {
+void WriteWhole(const fs::path& path, std::string_view bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!file.flush()) throw std::runtime_error("cannot write " + path);
+  if (!file.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
-bool IsProgram(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
-
+// Paths in it are nginx's own (Unix) names of the folder.
 std::string Configuration(const std::string& folder, uint16_t port) {
   std::ostringstream conf;
   // One process as the calling user: no daemon, no workers that change user.
@@ -66,56 +59,48 @@ std::string Configuration(const std::string& folder, uint16_t port) {
   return conf.str();
 }
 
-}  // namespace
-
-std::string FindNginx() {
-  if (const char* chosen = std::getenv("QEL_NGINX"); chosen != nullptr && *chosen != '\0') {
-    return IsProgram(chosen) ? chosen : "";
+template <typename TDone>
+bool AwaitFor(std::chrono::steady_clock::duration patience, TDone done) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
   }
-  std::vector<std::string> folders;
-  if (const char* path = std::getenv("PATH")) {
-    std::istringstream entries(path);
-    for (std::string entry; std::getline(entries, entry, ':');) {
-      if (!entry.empty()) folders.push_back(entry);
-    }
-  }
-  folders.push_back("/usr/sbin");
-  folders.push_back("/usr/local/sbin");
-  for (const std::string& folder : folders) {
-    if (IsProgram(folder + "/nginx")) return folder + "/nginx";
-  }
-  return "";
+  return true;
 }
 
+}  // namespace
+
 TNginxServer::TNginxServer() {
-  const std::string program = FindNginx();
-  if (program.empty()) {
+  Program_ = FindNginx();
+  if (Program_.empty()) {
     Failure_ = "nginx is not installed (or set QEL_NGINX to its program)";
     return;
   }
-  const char* temp = std::getenv("TMPDIR");
-  std::string pattern = std::string(temp != nullptr && *temp != '\0' ? temp : "/tmp") + "/qel-nginx-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    Failure_ = "no temporary folder for nginx";
-    return;
-  }
-  Folder_ = pattern;
-  std::filesystem::create_directories(Folder_ + "/www");
-  std::filesystem::create_directories(Folder_ + "/tmp");
-  for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-    bool port_taken = false;
-    if (StartOn(program, PickFreeLoopbackPort(), &port_taken)) return;
-    if (!port_taken) break;
+  try {
+    const TNginxFolder folder = MakeNginxFolder();
+    Folder_ = folder.Local;
+    UnixFolder_ = folder.Unix;
+    fs::create_directories(fs::path(Folder_) / "www");
+    fs::create_directories(fs::path(Folder_) / "tmp");
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+      bool port_taken = false;
+      if (StartOn(PickFreeLoopbackPort(), &port_taken)) return;
+      if (!port_taken) break;
+    }
+  } catch (const std::exception& failure) {
+    Failure_ = failure.what();
   }
   std::error_code ignored;
-  std::filesystem::remove_all(Folder_, ignored);
+  if (!Folder_.empty()) fs::remove_all(Folder_, ignored);
+  Folder_.clear();
 }
 
 TNginxServer::~TNginxServer() {
-  Stop();
+  if (Process_ != nullptr) Stop(std::move(Process_));
   if (!Folder_.empty()) {
     std::error_code ignored;
-    std::filesystem::remove_all(Folder_, ignored);
+    fs::remove_all(Folder_, ignored);
   }
 }
 
@@ -123,70 +108,52 @@ std::string TNginxServer::Url(std::string_view path) const {
   return "http://127.0.0.1:" + std::to_string(Port_) + "/" + std::string(path);
 }
 
+std::string TNginxServer::Root() const { return (fs::path(Folder_) / "www" / "").string(); }
+
 void TNginxServer::PutFile(const std::string& name, std::string_view bytes) const {
   WriteWhole(Root() + name, bytes);
 }
 
-bool TNginxServer::StartOn(const std::string& program, uint16_t port, bool* port_taken) {
-  const std::string conf = Folder_ + "/nginx.conf";
-  const std::string log = Folder_ + "/error.log";
-  const std::string output = Folder_ + "/nginx.out";
-  WriteWhole(conf, Configuration(Folder_, port));
+std::vector<std::string> TNginxServer::Arguments() const {
+  return {"-p", UnixFolder_ + "/", "-c", UnixFolder_ + "/nginx.conf", "-e", UnixFolder_ + "/error.log"};
+}
+
+bool TNginxServer::StartOn(uint16_t port, bool* port_taken) {
+  const fs::path log = fs::path(Folder_) / "error.log";
+  const fs::path output = fs::path(Folder_) / "nginx.out";
+  WriteWhole(fs::path(Folder_) / "nginx.conf", Configuration(UnixFolder_, port));
   WriteWhole(log, "");
+  auto process = std::make_unique<TNginxProcess>(Program_, Arguments(), output.string());
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  const std::string prefix = Folder_ + "/";
-  std::vector<std::string> args = {program, "-p", prefix, "-c", conf, "-e", log};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    Failure_ = "cannot start " + program;
-    return false;
+  // Where the system cannot tell that nginx ended, its log tells why it did.
+  std::string said;
+  const auto ended = [&] {
+    said = ReadWhole(log) + ReadWhole(output);
+    return process->Ended() || said.find("[emerg]") != std::string::npos;
+  };
+  bool accepts = false;
+  AwaitFor(kStartPatience, [&] { return ended() || (accepts = LoopbackPortAccepts(port)); });
+  if (accepts) {
+    Process_ = std::move(process);
+    Port_ = port;
+    return true;
   }
-
-  const auto deadline = std::chrono::steady_clock::now() + kStartPatience;
-  while (std::chrono::steady_clock::now() < deadline) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-      const std::string said = ReadWhole(log) + ReadWhole(output);
-      *port_taken = said.find("Address already in use") != std::string::npos;
-      Failure_ = "nginx did not start: " + said;
-      return false;
-    }
-    if (LoopbackPortAccepts(port)) {
-      Pid_ = pid;
-      Port_ = port;
-      return true;
-    }
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  Failure_ = "nginx did not accept connections in time: " + ReadWhole(log);
+  *port_taken = said.find("Address already in use") != std::string::npos;
+  Failure_ = ended() ? "nginx did not start: " + said : "nginx did not accept connections in time: " + said;
+  Stop(std::move(process));
   return false;
 }
 
-void TNginxServer::Stop() {
-  if (Pid_ <= 0) return;
-  kill(Pid_, SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + kStopPatience;
-  while (waitpid(Pid_, nullptr, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      kill(Pid_, SIGKILL);
-      waitpid(Pid_, nullptr, 0);
-      break;
-    }
-    std::this_thread::sleep_for(kPollInterval);
+void TNginxServer::Stop(std::unique_ptr<TNginxProcess> process) {
+  const fs::path pid_file = fs::path(Folder_) / "nginx.pid";
+  if (!process->Ended() && fs::exists(pid_file)) {
+    std::vector<std::string> args = Arguments();
+    args.insert(args.end(), {"-s", "stop"});
+    const TNginxProcess stopper(Program_, args, (fs::path(Folder_) / "nginx.out").string());
+    // nginx removes its pid file as it ends.
+    AwaitFor(kStopPatience, [&] { return process->Ended() || !fs::exists(pid_file); });
   }
-  Pid_ = -1;
+  process.reset();
 }
 
 }  // namespace qel::test
