@@ -1,21 +1,19 @@
 # The page-level scenario under Wine: npqelgame.dll loaded at run time by
-# the fake browser, the Windows sample game served over HTTP on loopback,
-# real windows (the run needs a display: scripts/test-windows runs it under
-# xvfb-run).
+# the fake browser, the Windows sample game served by nginx, real windows
+# (the run needs a display: scripts/test-windows runs it under xvfb-run).
 include(${CMAKE_CURRENT_LIST_DIR}/../support/samplegame/Windows.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../support/win32/HttpServers.cmake)
 
 add_executable(page_tests
   ${CMAKE_CURRENT_LIST_DIR}/SampleGamePacks.cc
   ${CMAKE_CURRENT_LIST_DIR}/win32/PageScenarioTest.cc
   ${CMAKE_CURRENT_LIST_DIR}/win32/WindowSearch.cc
-  ${CMAKE_CURRENT_LIST_DIR}/../support/ModulePluginEntry.cc
-  ${CMAKE_CURRENT_LIST_DIR}/../platform/win32/LoopbackHttpServer.cc)
-target_include_directories(page_tests PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/win32 ${CMAKE_CURRENT_LIST_DIR}/../platform/win32)
+  ${CMAKE_CURRENT_LIST_DIR}/../support/ModulePluginEntry.cc)
+target_include_directories(page_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/win32)
 # The system comes from the loaded library; the platform layer only for the
 # module loader, the loop and the windows the test makes and checks.
 target_link_libraries(page_tests PRIVATE
-  qelplatform qeltestsupport qeltestfiles qeltestprocess qelwintestmain ws2_32)
+  qelplatform qeltestsupport qeltestfiles qeltestprocess qelhttpservers qelwintestmain)
 target_compile_definitions(page_tests PRIVATE
   QEL_PLUGIN_LIBRARY="$<TARGET_FILE:npqelgame>"
   QEL_QELPACK_PATH="$<TARGET_FILE:qelpack>"

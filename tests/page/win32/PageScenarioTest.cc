@@ -2,7 +2,8 @@
 // loaded through the module loader from a plug-in folder of its own, a page
 // that writes the game's properties and starts it, the sample game's packs
 // over HTTP, the game's window inside the plug-in's, and the game's call to
-// the page answered by the page's own function.
+// the page answered by the page's own function. The packs come from nginx,
+// which Wine starts as the Linux program it is.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,8 +12,8 @@
 #include <string>
 
 #include "FakeBrowser.h"
-#include "LoopbackHttpServer.h"
 #include "ModulePluginEntry.h"
+#include "NginxServer.h"
 #include "SampleGamePacks.h"
 #include "ScopedVariant.h"
 #include "TempFolder.h"
@@ -40,8 +41,9 @@ class PageScenario : public testing::Test {
     ASSERT_EQ(Plugin_.Failure(), "");
     ASSERT_EQ(Packs_.Failure(), "");
     ASSERT_NE(Host_, 0u) << "no window of the plug-in's own";
+    if (!Server_.Running()) GTEST_SKIP() << Server_.Failure();
     for (const char* name : {"init.pack", "update.pack"})
-      Server_.Script(std::string("/") + name, {.Body = FileContent(Packs_.Folder() + name)});
+      Server_.PutFile(name, FileContent(Packs_.Folder() + name));
     ASSERT_EQ(browser_.Initialize(), NPERR_NO_ERROR);
     instance_ = browser_.NewInstance("application/qellauncher", {{"width", "640"}, {"height", "480"}});
     ASSERT_NE(instance_, nullptr);
@@ -78,8 +80,8 @@ class PageScenario : public testing::Test {
   // then, once the launcher shows it ready, the player and the start.
   void InstallAndStart() {
     Write("gameguid", browser_.StringVariant(kPageGameId));
-    Write("initdata", browser_.StringVariant(Server_.Url("/init.pack")));
-    Write("updatedata", browser_.StringVariant(Server_.Url("/update.pack")));
+    Write("initdata", browser_.StringVariant(Server_.Url("init.pack")));
+    Write("updatedata", browser_.StringVariant(Server_.Url("update.pack")));
     Write("initver", FakeBrowser::IntVariant(1));
     Write("updatever", FakeBrowser::IntVariant(2));
     ASSERT_TRUE(RunLoopUntil([&] { return Read("nowprogress") == "100" || Failed(); }, kPatienceMs));
@@ -103,7 +105,7 @@ class PageScenario : public testing::Test {
   TWindowHandle GameWindow() { return FindWindowBelow(Host_, kPageGameTitle, kPageGameClass); }
 
   TSampleGamePacks Packs_;
-  TLoopbackHttpServer Server_;
+  TNginxServer Server_;
   TTempFolder PluginFolder_;
   // The library stays loaded until the browser has shut it down.
   TModulePlugin Plugin_{CopyOfPlugin(PluginFolder_)};
