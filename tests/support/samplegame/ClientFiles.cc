@@ -1,9 +1,10 @@
 #include "ClientFiles.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace sample {
 namespace {
@@ -51,10 +52,11 @@ bool WriteWhole(const std::string& path, const std::string& content) {
     file << content;
     if (!file.flush()) return false;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  // Windows' rename does not replace a file that is there.
-  std::remove(path.c_str());
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  // Replaces a file that is there on every system (C's rename does not on
+  // Windows).
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  return !error;
 }
 
 long DelayMs(const std::string& parameters) {
