@@ -65,6 +65,7 @@ add_wine_tests(support_tests)
 foreach(folder host pack msg channel launch launcher net)
   include(${folder}/Windows.cmake)
 endforeach()
+include(page/Windows.cmake)
 
 foreach(group Basics Files Windows Net Content)
   include(platform/win32/${group}.cmake)

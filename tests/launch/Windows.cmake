@@ -19,9 +19,12 @@ function(add_launch_test_module name source)
 endfunction()
 add_launch_test_module(qel_launch_test_game ${CMAKE_CURRENT_LIST_DIR}/TestGameModule.cc)
 add_launch_test_module(qel_launch_wrong_name ${CMAKE_CURRENT_LIST_DIR}/TestWrongNameModule.cc)
-# The sample game's update module as a Windows game ships it: its waitable
-# handle is a Win32 one.
-add_launch_test_module(qel_launch_sample_update ${CMAKE_CURRENT_LIST_DIR}/win32/SampleUpdateModule.cc)
+# The sample game's update module as a Windows game ships it: its worker and
+# waitable handle are Win32 ones.
+set(sample_game_dir ${CMAKE_CURRENT_LIST_DIR}/../support/samplegame)
+add_launch_test_module(qel_launch_sample_update ${sample_game_dir}/SampleUpdateModule.cc)
+target_sources(qel_launch_sample_update PRIVATE ${sample_game_dir}/win32/UpdateWorker.cc)
+target_include_directories(qel_launch_sample_update PRIVATE ${sample_game_dir})
 
 # The other process of the cross-process tests.
 add_executable(launch_helper ${CMAKE_CURRENT_LIST_DIR}/LaunchHelper.cc)

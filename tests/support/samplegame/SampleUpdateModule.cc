@@ -8,21 +8,18 @@
 //   untilstop   after the steps, keep working until the stop request
 //   nohandle    hand out no waitable handle
 // The worker honours the stop request between steps (ending with status 3)
-// and, when it ends, writes "update-worker-ended.txt" beside the module and
-// closes the write end of the pipe whose read end is the waitable handle.
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
-
+// and, when it ends, writes "update-worker-ended.txt" beside the module. The
+// waitable handle becomes ready once the worker has wholly ended
+// (UpdateWorker.h, one part for each system).
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "UpdateWorker.h"
 #include "launch/GameModules.h"
 #include "platform/Export.h"
 
@@ -65,31 +62,6 @@ TBehaviour ParseBehaviour(const std::string& info) {
   return behaviour;
 }
 
-std::string ModuleFolder() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&ParseBehaviour), &info) == 0 || info.dli_fname == nullptr) return "";
-  const std::string path = info.dli_fname;
-  return path.substr(0, path.rfind('/') + 1);
-}
-
-struct TWorker {
-  std::thread Thread;
-  int ReadEnd = -1;
-};
-
-// Workers are joined, and the read ends closed, when the module is unloaded:
-// the launcher waits for the handle first, so these joins find them ended.
-struct TWorkers {
-  std::mutex Lock;
-  std::vector<TWorker> All;
-  ~TWorkers() {
-    for (TWorker& worker : All) {
-      if (worker.Thread.joinable()) worker.Thread.join();
-      if (worker.ReadEnd >= 0) close(worker.ReadEnd);
-    }
-  }
-} g_workers;
-
 bool StopRequested(qel::TUpdateGameRec* rec) {
   return std::atomic_ref<uint8_t>(rec->StopRequest).load(std::memory_order_acquire) != 0;
 }
@@ -99,7 +71,7 @@ void Report(qel::TUpdateGameRec* rec, uint16_t progress, uint8_t status) {
   std::atomic_ref<uint8_t>(rec->Status).store(status, std::memory_order_release);
 }
 
-void Work(qel::TUpdateGameRec* rec, TBehaviour behaviour, int write_end) {
+void Work(qel::TUpdateGameRec* rec, TBehaviour behaviour) {
   const auto pause = std::chrono::milliseconds(behaviour.StepMs);
   uint8_t status = behaviour.FinalStatus;
   for (int step = 1; step <= behaviour.Steps; ++step) {
@@ -112,9 +84,9 @@ void Work(qel::TUpdateGameRec* rec, TBehaviour behaviour, int write_end) {
   }
   while (behaviour.UntilStop && !StopRequested(rec)) std::this_thread::sleep_for(pause);
   if (behaviour.UntilStop) status = 3;
-  std::ofstream(ModuleFolder() + "update-worker-ended.txt") << static_cast<int>(status) << "\n";
+  std::ofstream(sample::ModuleFolder() + "update-worker-ended.txt", std::ios::binary) << static_cast<int>(status)
+                                                                                     << "\n";
   Report(rec, std::atomic_ref<uint16_t>(rec->Progress).load(), status);
-  if (write_end >= 0) close(write_end);
 }
 
 }  // namespace
@@ -122,13 +94,10 @@ void Work(qel::TUpdateGameRec* rec, TBehaviour behaviour, int write_end) {
 QEL_EXPORT int32_t QEL_MODULECALL UpdateGame(qel::TUpdateGameRec* rec) {
   const TBehaviour behaviour = ParseBehaviour(rec->UpdateInfo);
   if (behaviour.ReturnAtOnce) return behaviour.ReturnCode;
-  int ends[2] = {-1, -1};
-  if (!behaviour.NoHandle && pipe2(ends, O_CLOEXEC) != 0) return 99;
-  std::lock_guard<std::mutex> hold(g_workers.Lock);
-  TWorker& worker = g_workers.All.emplace_back();
-  worker.ReadEnd = ends[0];
-  std::atomic_ref<uint32_t>(rec->WaitHandle)
-      .store(behaviour.NoHandle ? 0 : static_cast<uint32_t>(ends[0]), std::memory_order_release);
-  worker.Thread = std::thread(Work, rec, behaviour, ends[1]);
+  const std::optional<uint32_t> handle = sample::StartWorker([rec, behaviour] { Work(rec, behaviour); },
+                                                             !behaviour.NoHandle);
+  if (!handle) return 99;
+  // The launcher reads the record once this call has returned.
+  std::atomic_ref<uint32_t>(rec->WaitHandle).store(*handle, std::memory_order_release);
   return 0;
 }
