@@ -27,7 +27,7 @@ target_include_directories(qeltestsupport PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/sup
                                                  ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(qeltestsupport PUBLIC GTest::gtest Threads::Threads)
 
-add_library(qeltestfiles STATIC support/TempFolder.cc)
+add_library(qeltestfiles STATIC support/TempFolder.cc support/win32/Wine.cc)
 target_include_directories(qeltestfiles PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(qeltestfiles PUBLIC GTest::gtest)
 
@@ -67,6 +67,6 @@ foreach(folder host pack msg channel launch launcher net)
 endforeach()
 include(page/Windows.cmake)
 
-foreach(group Basics Files Windows Net Content)
+foreach(group Basics Files Windows Content)
   include(platform/win32/${group}.cmake)
 endforeach()

@@ -58,5 +58,5 @@ add_executable(win32_content_tests
 add_dependencies(win32_content_tests win32_content_test_pictures)
 target_include_directories(win32_content_tests PRIVATE
   ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support ${content_data_dir})
-target_link_libraries(win32_content_tests PRIVATE qelplatform qelwintestmain)
+target_link_libraries(win32_content_tests PRIVATE qelplatform qeltestfiles qelwintestmain)
 gtest_discover_tests(win32_content_tests DISCOVERY_MODE PRE_TEST)

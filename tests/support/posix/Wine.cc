@@ -1,0 +1,7 @@
+#include "Wine.h"
+
+namespace qel::test {
+
+bool RunsUnderWine() { return false; }
+
+}  // namespace qel::test
