@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "TestPictures.h"
+#include "Wine.h"
 
 namespace qel::test {
 namespace {
