@@ -21,4 +21,6 @@ target_compile_definitions(page_tests PRIVATE
   QEL_SAMPLE_UPDATE_MODULE="$<TARGET_FILE:qel_launch_sample_update>"
   QEL_SAMPLE_GAME_CLIENT="$<TARGET_FILE:qel_sample_game_client>")
 add_dependencies(page_tests npqelgame qelpack qel_launch_sample_update qel_sample_game_client)
-add_wine_tests(page_tests)
+# Both scenarios install and start the same game, whose mutex is the
+# session's, as two browsers' would be: one at a time.
+add_wine_tests(page_tests RESOURCE_LOCK page_sample_game)
